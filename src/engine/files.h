@@ -1,0 +1,48 @@
+#pragma once
+// The file seam: every call the engine makes on a destination folder. Each
+// platform translates its own error codes into FileResult here, once.
+//
+// Paths are in the platform's narrow encoding (ANSI code page on Windows,
+// UTF-8 on Linux) and have already been through PreparePath: on Windows a
+// path of 260 characters or more arrives as a bare name relative to the
+// current directory that PreparePath chose.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum class FileResult {
+  Done,
+  NotFound,  // the path (or a folder on the way) does not exist
+  Refused,   // exists, but the system would not do it (locked, denied, taken)
+};
+
+// FindFirstFile-like test: files and folders both count.
+bool FileSystemEntryExists(const std::string& path);
+bool IsFolder(const std::string& path);
+// Renames without ever replacing an existing destination.
+FileResult MoveEntry(const std::string& from, const std::string& to);
+FileResult DeleteRegularFile(const std::string& path);
+// Clears read-only, hidden and system attributes (Windows); makes the entry
+// writable by its owner (POSIX).
+FileResult ResetAttributes(const std::string& path);
+FileResult MakeFolder(const std::string& path);
+// Removes an empty folder only.
+FileResult RemoveEmptyFolder(const std::string& path);
+bool ChangeCurrentDirectory(const std::string& path);
+
+// A file created for extraction. Creation fails when the path already exists,
+// so an extraction never writes over a file that was not saved first.
+struct OutputFile;
+FileResult CreateNewFile(const std::string& path, OutputFile** out);
+FileResult WriteToFile(OutputFile* file, const void* data, std::size_t size);
+// Sets the modification time (seconds since 1970, UTC) and closes the file.
+// The file is closed even when the result is not Done.
+FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time);
+
+// Fault injection for tests: when armed with k > 0, the k-th mutating call
+// above from now on (move, delete, attributes, folders, create, write, close)
+// fails with Refused. Probes (exists, is-folder, current directory) are not
+// counted. 0 disarms. FileOperationCount() tells how many mutating calls ran
+// since the last arming.
+void FailFileOperation(int k);
+int FileOperationCount();

@@ -1,0 +1,128 @@
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/files_common.h"
+
+struct OutputFile {
+  int fd;
+};
+
+namespace {
+
+FileResult Translate(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return FileResult::NotFound;
+    default:
+      return FileResult::Refused;
+  }
+}
+
+FileResult FromErrno() { return Translate(errno); }
+
+}  // namespace
+
+bool FileSystemEntryExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+FileResult MoveEntry(const std::string& from, const std::string& to) {
+  if (InjectedFailure()) return FileResult::Refused;
+  // Never replace: a backup or an original may stand at the destination.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return FileResult::Done;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return errno == EEXIST ? FileResult::Refused : FromErrno();
+  // File systems without the flag: check, then rename.
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return FromErrno();
+  if (lstat(to.c_str(), &st) == 0) return FileResult::Refused;
+  if (rename(from.c_str(), to.c_str()) != 0) return FromErrno();
+  return FileResult::Done;
+}
+
+FileResult DeleteRegularFile(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return FromErrno();
+  if (S_ISDIR(st.st_mode)) return FileResult::Refused;
+  if (unlink(path.c_str()) != 0) return FromErrno();
+  return FileResult::Done;
+}
+
+FileResult ResetAttributes(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return FromErrno();
+  if (S_ISLNK(st.st_mode)) return FileResult::Done;
+  if ((st.st_mode & S_IWUSR) != 0) return FileResult::Done;
+  if (chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) return FromErrno();
+  return FileResult::Done;
+}
+
+FileResult MakeFolder(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  if (mkdir(path.c_str(), 0777) != 0) return FromErrno();
+  return FileResult::Done;
+}
+
+FileResult RemoveEmptyFolder(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  if (rmdir(path.c_str()) != 0) return FromErrno();
+  return FileResult::Done;
+}
+
+bool ChangeCurrentDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
+
+FileResult CreateNewFile(const std::string& path, OutputFile** out) {
+  *out = nullptr;
+  if (InjectedFailure()) return FileResult::Refused;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno();
+  *out = new OutputFile{fd};
+  return FileResult::Done;
+}
+
+FileResult WriteToFile(OutputFile* file, const void* data, std::size_t size) {
+  if (InjectedFailure()) return FileResult::Refused;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(file->fd, bytes, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FromErrno();
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return FileResult::Done;
+}
+
+FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time) {
+  const bool fail = InjectedFailure();
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(modified_unix_time);
+  times[1].tv_nsec = 0;
+  const bool timed = futimens(file->fd, times) == 0;
+  const int error = errno;
+  const bool closed = close(file->fd) == 0;
+  delete file;
+  if (fail) return FileResult::Refused;
+  if (!timed) return Translate(error);
+  return closed ? FileResult::Done : FileResult::Refused;
+}

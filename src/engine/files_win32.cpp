@@ -1,0 +1,119 @@
+// The file seam over the ANSI file functions.
+#include <windows.h>
+
+#include "engine/files_common.h"
+
+struct OutputFile {
+  HANDLE handle;
+};
+
+namespace {
+
+FileResult Translate(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+      return FileResult::NotFound;
+    default:
+      return FileResult::Refused;
+  }
+}
+
+FileResult LastError() { return Translate(GetLastError()); }
+
+FileResult Result(BOOL ok) { return ok ? FileResult::Done : LastError(); }
+
+}  // namespace
+
+bool FileSystemEntryExists(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA(path.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+FileResult MoveEntry(const std::string& from, const std::string& to) {
+  if (InjectedFailure()) return FileResult::Refused;
+  // MoveFileA never replaces an existing destination.
+  return Result(MoveFileA(from.c_str(), to.c_str()));
+}
+
+FileResult DeleteRegularFile(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  return Result(DeleteFileA(path.c_str()));
+}
+
+FileResult ResetAttributes(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  // FILE_ATTRIBUTE_NORMAL is only valid alone; a folder keeps its flag.
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if ((attributes & blocking) == 0) return FileResult::Done;
+  DWORD wanted = attributes & ~(blocking | FILE_ATTRIBUTE_ARCHIVE);
+  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+  return Result(SetFileAttributesA(path.c_str(), wanted));
+}
+
+FileResult MakeFolder(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  return Result(CreateDirectoryA(path.c_str(), nullptr));
+}
+
+FileResult RemoveEmptyFolder(const std::string& path) {
+  if (InjectedFailure()) return FileResult::Refused;
+  return Result(RemoveDirectoryA(path.c_str()));
+}
+
+bool ChangeCurrentDirectory(const std::string& path) {
+  return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+FileResult CreateNewFile(const std::string& path, OutputFile** out) {
+  *out = nullptr;
+  if (InjectedFailure()) return FileResult::Refused;
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  *out = new OutputFile{handle};
+  return FileResult::Done;
+}
+
+FileResult WriteToFile(OutputFile* file, const void* data, std::size_t size) {
+  if (InjectedFailure()) return FileResult::Refused;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file->handle, bytes, chunk, &written, nullptr)) return LastError();
+    if (written == 0) return FileResult::Refused;
+    bytes += written;
+    size -= written;
+  }
+  return FileResult::Done;
+}
+
+FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time) {
+  const bool fail = InjectedFailure();
+  // FILETIME counts 100 ns steps since 1601.
+  const ULONGLONG ticks =
+      static_cast<ULONGLONG>(modified_unix_time + 11644473600LL) * 10000000ULL;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  const BOOL timed = SetFileTime(file->handle, nullptr, nullptr, &time);
+  const DWORD error = GetLastError();
+  const BOOL closed = CloseHandle(file->handle);
+  delete file;
+  if (fail) return FileResult::Refused;
+  if (!timed) return Translate(error);
+  return closed ? FileResult::Done : FileResult::Refused;
+}

@@ -1,0 +1,94 @@
+#include "engine/paths.h"
+
+#include "engine/files.h"
+#include "engine/text.h"
+#include "settings/settings.h"
+
+bool TargetPath(int n, const std::string& stored_name, std::string& out) {
+  const std::string folder = ReadExtractTo(n);
+  if (folder.empty()) return false;
+  std::string name = stored_name;
+#ifndef _WIN32
+  // Archives made on Windows may separate with backslashes.
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  std::string path = folder + kPathSeparator + name;
+  if (path.size() > kMaxTargetPath) return false;
+  out = path;
+  return true;
+}
+
+std::string BackupFileName(const std::string& file_name) {
+  // '.' is never the trail byte of a double-byte character, so a byte search
+  // is safe here.
+  const std::size_t dot = file_name.rfind('.');
+  if (dot == std::string::npos) return file_name + kBackupExtension;
+  return file_name.substr(0, dot + 1) + kBackupExtension;
+}
+
+bool BackupName(const std::string& path, std::string& out, std::size_t max_length) {
+  // Only the file name decides: a dot in a folder name must not move the
+  // backup out of the file's folder.
+  const std::size_t separator = FindLastSeparator(path);
+  const std::size_t name_start = separator == std::string::npos ? 0 : separator + 1;
+  std::string backup = path.substr(0, name_start) + BackupFileName(path.substr(name_start));
+  if (backup.size() > max_length) return false;
+  out = backup;
+  return true;
+}
+
+bool SplitPath(const std::string& source, std::string& directory, std::string& name) {
+  const std::size_t separator = FindLastSeparator(source);
+  if (separator == std::string::npos) return false;
+  directory = source.substr(0, separator);
+  name = source.substr(separator + 1);
+  return true;
+}
+
+std::string DisplayName(const std::string& archive_path) {
+  const std::size_t separator = FindLastSeparator(archive_path);
+  return separator == std::string::npos ? archive_path : archive_path.substr(separator + 1);
+}
+
+bool PreparePath(std::string& path) {
+  if (path.empty() || path.size() > kMaxTargetPath) return false;
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  if (path.size() >= kLongPath) {
+    // The ANSI file calls refuse paths this long: reach the file by its bare
+    // name from its folder made current. If the folder cannot be made
+    // current, the bare name would point into whatever folder is current.
+    std::string directory, name;
+    if (!SplitPath(path, directory, name)) return false;
+    if (directory.size() >= kLongPath || name.empty() || name.size() >= kLongPath) return false;
+    if (!ChangeCurrentDirectory(directory)) return false;
+    path = name;
+  }
+#endif
+  // A read-only file could be neither renamed nor deleted later. A path that
+  // does not exist yet needs nothing.
+  return ResetAttributes(path) != FileResult::Refused;
+}
+
+bool IsDirectoryEntry(const std::string& name) {
+  return !name.empty() && FindLastSeparator(name) == name.size() - 1;
+}
+
+bool FileExists(const std::string& path) { return FileSystemEntryExists(path); }
+
+bool MakeBackup(const std::string& path) {
+  std::string backup;
+  if (!BackupName(path, backup, kMaxTargetPath)) return false;
+  std::string target = path;
+  // Prepare the backup first and the target last, so that for long paths the
+  // current folder is the target's (both share it).
+  if (!PreparePath(backup) || !PreparePath(target)) return false;
+  // A taken backup name means another installed mod already replaced this
+  // file; never overwrite that backup.
+  if (FileExists(backup)) return false;
+  return MoveEntry(target, backup) == FileResult::Done;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The private-profile (INI) seam: the Windows profile functions, or an INI
+// layer with the same observable behaviour on other platforms:
+// - a missing file, section or key reads as the default;
+// - a value longer than `size - 1` bytes is cut to `size - 1`;
+// - writing creates the file, the section and the key as needed;
+// - a null value deletes the key and keeps the section;
+// - section and key names compare case-insensitively.
+#include <cstddef>
+#include <string>
+
+std::string ProfileReadString(const std::string& section, const std::string& key,
+                              const std::string& default_value, std::size_t size,
+                              const std::string& file);
+// GetPrivateProfileInt semantics: leading decimal digits with an optional
+// sign; a missing key or empty value gives the default.
+int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
+                   const std::string& file);
+// False when the file could not be written; it is then unchanged.
+bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
+                        const std::string& file);
+
+// Full path of the running executable; empty when it cannot be had whole.
+std::string ExecutablePath();

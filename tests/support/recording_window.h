@@ -1,0 +1,82 @@
+#pragma once
+// A Window that records what the core does to the dialog and answers the
+// choosers and the user's selection from a script.
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "window/window.h"
+
+class RecordingWindow : public Window {
+ public:
+  RecordingWindow() { SetMainWindow(this); }
+  ~RecordingWindow() override { SetMainWindow(nullptr); }
+
+  // What the dialog shows.
+  std::vector<std::pair<std::string, int>> rows;
+  std::vector<std::pair<std::string, int>> folder_items;
+  int selected = -1;
+  std::string folder_text;
+  std::string install_caption = "Install";
+  bool install_enabled = false;
+  std::vector<std::string> errors;          // texts of the message boxes, in order
+  std::vector<std::string> captions_seen;   // every caption set, in order
+
+  // Scripted answers: empty queue means the user cancels.
+  std::deque<std::string> archive_choices;
+  std::deque<std::string> folder_choices;
+
+  // Window geometry.
+  int left = 0, top = 0;
+  int width = 0, height = 0;
+  bool minimised = false;
+  bool on_screen = true;
+  int base_horizontal = 8, base_vertical = 16;
+  int moves = 0;
+
+  int SelectedRow() override { return selected; }
+  void AppendRow(const std::string& text, int data) override { rows.emplace_back(text, data); }
+  void ClearRows() override {
+    rows.clear();
+    selected = -1;
+  }
+  void AppendFolderItem(const std::string& text, int data) override {
+    folder_items.emplace_back(text, data);
+  }
+  void SetFolderText(const std::string& text) override { folder_text = text; }
+  void SetInstallCaption(const std::string& text) override {
+    install_caption = text;
+    captions_seen.push_back(text);
+  }
+  void EnableInstall(bool enabled) override { install_enabled = enabled; }
+  void ShowError(const std::string& utf8_text) override { errors.push_back(utf8_text); }
+  bool ChooseArchiveFile(std::string& path) override { return Take(archive_choices, path); }
+  bool BrowseForFolder(std::string& folder) override { return Take(folder_choices, folder); }
+  bool GetPosition(int& l, int& t) override {
+    if (minimised) return false;
+    l = left;
+    t = top;
+    return true;
+  }
+  void GetBaseUnits(int& h, int& v) override {
+    h = base_horizontal;
+    v = base_vertical;
+  }
+  bool IsOnScreen(int, int, int, int) override { return on_screen; }
+  void MoveTo(int l, int t, int w, int h) override {
+    left = l;
+    top = t;
+    width = w;
+    height = h;
+    ++moves;
+  }
+
+ private:
+  static bool Take(std::deque<std::string>& queue, std::string& out) {
+    if (queue.empty()) return false;
+    out = queue.front();
+    queue.pop_front();
+    return true;
+  }
+};

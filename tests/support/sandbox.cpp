@@ -1,0 +1,186 @@
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+std::string Native(const std::string& relative) {
+  std::string out = relative;
+  for (char& c : out) {
+    if (c == '/') c = kSep;
+  }
+  return out;
+}
+
+bool IsDir(const std::string& path) {
+#ifdef _WIN32
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+#else
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+std::vector<std::string> List(const std::string& dir) {
+  std::vector<std::string> names;
+#ifdef _WIN32
+  WIN32_FIND_DATAA data;
+  const HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(h, &data));
+  FindClose(h);
+#else
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return names;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(d);
+#endif
+  return names;
+}
+
+void RemoveTree(const std::string& path) {
+  if (IsDir(path)) {
+    for (const std::string& name : List(path)) RemoveTree(path + kSep + name);
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(path.c_str());
+#else
+    chmod(path.c_str(), 0700);
+    rmdir(path.c_str());
+#endif
+  } else {
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+#else
+    unlink(path.c_str());
+#endif
+  }
+}
+
+void MakeDirs(const std::string& path) {
+  const std::size_t cut = path.find_last_of(kSep);
+  if (cut != std::string::npos && cut > 0 && !IsDir(path.substr(0, cut))) {
+    MakeDirs(path.substr(0, cut));
+  }
+#ifdef _WIN32
+  CreateDirectoryA(path.c_str(), nullptr);
+#else
+  mkdir(path.c_str(), 0777);
+#endif
+}
+
+void SnapshotInto(const std::string& root, const std::string& relative,
+                  std::map<std::string, std::string>& out) {
+  const std::string here = relative.empty() ? root : root + kSep + Native(relative);
+  for (const std::string& name : List(here)) {
+    const std::string rel = relative.empty() ? name : relative + "/" + name;
+    const std::string full = here + kSep + name;
+    if (IsDir(full)) {
+      out[rel] = "<dir>";
+      SnapshotInto(root, rel, out);
+    } else {
+      std::ifstream in(full, std::ios::binary);
+      std::ostringstream content;
+      content << in.rdbuf();
+      out[rel] = content.str();
+    }
+  }
+}
+
+std::string TempRoot() {
+#ifdef _WIN32
+  char buffer[MAX_PATH];
+  const DWORD n = GetTempPathA(MAX_PATH, buffer);
+  std::string root(buffer, n);
+  if (!root.empty() && root.back() == '\\') root.pop_back();
+  return root + "\\qvtest-" + std::to_string(GetCurrentProcessId());
+#else
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/qvtest-" + std::to_string(getpid());
+#endif
+}
+
+}  // namespace
+
+Sandbox::Sandbox() {
+  static std::atomic<int> counter{0};
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "sandbox";
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  path_ = TempRoot() + kSep + name + "-" + std::to_string(counter++);
+  RemoveTree(path_);
+  MakeDirs(path_);
+}
+
+Sandbox::~Sandbox() { RemoveTree(path_); }
+
+std::string Sandbox::Join(const std::string& relative) const {
+  return relative.empty() ? path_ : path_ + kSep + Native(relative);
+}
+
+void Sandbox::WriteFile(const std::string& relative, const std::string& content) const {
+  const std::string full = Join(relative);
+  const std::size_t cut = full.find_last_of(kSep);
+  MakeDirs(full.substr(0, cut));
+  std::ofstream out(full, std::ios::binary | std::ios::trunc);
+  out << content;
+  ASSERT_TRUE(out.good()) << full;
+}
+
+std::string Sandbox::ReadFile(const std::string& relative) const {
+  std::ifstream in(Join(relative), std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void Sandbox::MakeDir(const std::string& relative) const { MakeDirs(Join(relative)); }
+
+bool Sandbox::Exists(const std::string& relative) const {
+#ifdef _WIN32
+  return GetFileAttributesA(Join(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st;
+  return lstat(Join(relative).c_str(), &st) == 0;
+#endif
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> out;
+  SnapshotInto(root, "", out);
+  return out;
+}
+
+std::string FixturePath(const std::string& name) {
+  return std::string(QV_FIXTURE_DIR) + "/" + name;
+}

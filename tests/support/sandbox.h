@@ -1,0 +1,34 @@
+#pragma once
+// A temporary folder of the test's own, removed with everything in it when
+// the test ends, plus small helpers to build and compare folder trees.
+#include <map>
+#include <string>
+
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  // Absolute path of the folder, without a trailing separator, in the
+  // platform's narrow encoding.
+  const std::string& path() const { return path_; }
+  // path() + separator + relative (relative uses '/'; converted as needed).
+  std::string Join(const std::string& relative) const;
+
+  void WriteFile(const std::string& relative, const std::string& content) const;
+  std::string ReadFile(const std::string& relative) const;
+  void MakeDir(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Every file and folder below `root`: relative path ('/' separated) ->
+// content, or "<dir>" for a folder.
+std::map<std::string, std::string> Snapshot(const std::string& root);
+
+// Folder with the zip fixtures made at build time.
+std::string FixturePath(const std::string& name);
