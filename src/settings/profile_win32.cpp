@@ -29,6 +29,13 @@ int ProfileReadInt(const std::string& section, const std::string& key, int defau
 
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file) {
+  // Windows refuses to write a read-only file; Wine running as root would
+  // write it anyway. Refuse the same way on both.
+  const DWORD attributes = GetFileAttributesA(file.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return false;
+  }
   if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value, file.c_str()) == 0) return false;
   // Deleting a key from a file that does not exist "succeeds" without
   // creating anything; every other write must have left a file behind.
