@@ -52,7 +52,7 @@ std::string DisplayName(const std::string& archive_path) {
   return separator == std::string::npos ? archive_path : archive_path.substr(separator + 1);
 }
 
-bool PreparePath(std::string& path) {
+bool ReachPath(std::string& path) {
   if (path.empty() || path.size() > kMaxTargetPath) return false;
 #ifdef _WIN32
   for (char& c : path) {
@@ -69,9 +69,13 @@ bool PreparePath(std::string& path) {
     path = name;
   }
 #endif
+  return true;
+}
+
+bool PreparePath(std::string& path) {
   // A read-only file could be neither renamed nor deleted later. A path that
   // does not exist yet needs nothing.
-  return ResetAttributes(path) != FileResult::Refused;
+  return ReachPath(path) && ResetAttributes(path) != FileResult::Refused;
 }
 
 bool IsDirectoryEntry(const std::string& name) {
@@ -80,7 +84,7 @@ bool IsDirectoryEntry(const std::string& name) {
 
 bool FileExists(const std::string& path) { return FileSystemEntryExists(path); }
 
-bool MakeBackup(const std::string& path) {
+bool MakeBackup(const std::string& path, std::string* backup_used) {
   std::string backup;
   if (!BackupName(path, backup, kMaxTargetPath)) return false;
   std::string target = path;
@@ -90,5 +94,7 @@ bool MakeBackup(const std::string& path) {
   // A taken backup name means another installed mod already replaced this
   // file; never overwrite that backup.
   if (FileExists(backup)) return false;
-  return MoveEntry(target, backup) == FileResult::Done;
+  if (MoveEntry(target, backup) != FileResult::Done) return false;
+  if (backup_used != nullptr) BackupName(path, *backup_used, kMaxTargetPath);
+  return true;
 }

@@ -21,11 +21,15 @@ std::string BackupFileName(const std::string& file_name);
 // to the file name. False when the result exceeds `max_length`.
 bool BackupName(const std::string& path, std::string& out, std::size_t max_length);
 
-// Normalises separators, on Windows performs the current-directory step for a
-// path of kLongPath characters or more (the buffer then holds the bare name),
-// and clears the attributes that would block a change. False when the path
-// cannot be reached: a folder or name part too long, or the change of
-// directory failed.
+// Normalises separators and, on Windows, performs the current-directory step
+// for a path of kLongPath characters or more (the buffer then holds the bare
+// name). Changes nothing on disk. False when the path cannot be reached: a
+// folder or name part too long, or the change of directory failed.
+bool ReachPath(std::string& path);
+
+// ReachPath, then clears the attributes that would block a change of an
+// existing file or folder. False when the path cannot be reached or an
+// existing entry's attributes could not be cleared.
 bool PreparePath(std::string& path);
 
 // Splits at the last separator. False (and both outputs untouched) when there
@@ -44,4 +48,4 @@ bool FileExists(const std::string& path);
 // Moves an existing target aside under its backup name. False when the backup
 // name is taken, cannot be formed, or the rename failed: the target is then
 // where it was.
-bool MakeBackup(const std::string& path);
+bool MakeBackup(const std::string& path, std::string* backup_used = nullptr);

@@ -1,0 +1,47 @@
+#pragma once
+// The steps an install or an uninstall takes on a destination folder, each
+// recorded as it succeeds, so that a command that fails part-way can put
+// every file back where it was. Paths are full paths; each step reaches the
+// file itself (on Windows, long paths through the current folder).
+#include <string>
+#include <vector>
+
+#include "engine/archive.h"
+
+struct JournalStep {
+  enum Kind { Moved, CreatedFile, CreatedFolder } kind;
+  std::string path;   // moved from, or created
+  std::string other;  // moved to
+};
+
+struct Journal {
+  std::vector<JournalStep> steps;
+};
+
+// Renames within one folder, never replacing an existing destination.
+bool MoveStep(Journal& journal, const std::string& from, const std::string& to);
+// Creates every missing folder of `folder` below `base` (which must exist),
+// recording each. False when a part exists as a file or cannot be created.
+bool CreateFoldersStep(Journal& journal, const std::string& base, const std::string& folder);
+// Creates `path` (which must not exist) with the entry's data and time.
+bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
+                    const ArchiveEntryInfo& entry);
+
+// Takes every recorded step back, newest first, and empties the journal.
+// False when some step could not be taken back (the rest still were).
+bool UndoJournal(Journal& journal);
+
+// Tests on full paths, reaching them as the steps do.
+bool PathExists(const std::string& path);
+bool PathIsFolder(const std::string& path);
+// Deletes a file for good; not recorded (nothing could bring it back).
+bool DeletePath(const std::string& path);
+
+// The file entries of an archive, enumerated with every call checked.
+struct PlannedEntry {
+  ArchiveEntryInfo info;
+  std::string target;  // full target path
+};
+// False when the archive cannot be read, an enumeration ends early, or a
+// target path cannot be formed. Directory entries are included.
+bool PlanEntries(int n, const std::string& archive_path, std::vector<PlannedEntry>& entries);

@@ -1,0 +1,416 @@
+// Install and uninstall over real folders, through the install command.
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "engine/files.h"
+#include "engine/install.h"
+#include "settings/settings.h"
+#include "support/recording_window.h"
+#include "support/sandbox.h"
+
+#ifdef _WIN32
+#include <windows.h>
+constexpr char kSep = '\\';
+#else
+#include <sys/stat.h>
+constexpr char kSep = '/';
+#endif
+
+namespace {
+
+using Tree = std::map<std::string, std::string>;
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramDirectory(settings.path() + kSep);
+    // The folder a user's game would be in, with files mods replace.
+    game.WriteFile("a.txt", "original a\n");
+    game.WriteFile("data/b.dat", "original b");
+    game.WriteFile("data/a.txt", "original data a");
+    game.WriteFile("keep/other.txt", "untouched");
+    game.WriteFile("README", "original readme");
+  }
+  void TearDown() override {
+    FailFileOperation(0);
+    SetProgramDirectory(std::string());
+  }
+
+  void Record(int n, const std::string& fixture) {
+    ASSERT_TRUE(WriteFileName(n, FixturePath(fixture).c_str()));
+    ASSERT_TRUE(WriteExtractTo(n, game.path().c_str()));
+  }
+  void Click(int n) {
+    window.selected = n;
+    ToggleInstall();
+  }
+  Tree Now() const { return Snapshot(game.path()); }
+
+  // After an uninstall the tree is as before, but for folders the mod made.
+  void ExpectRestored(const Tree& before) {
+    const Tree after = Now();
+    for (const auto& item : before) {
+      auto found = after.find(item.first);
+      ASSERT_NE(found, after.end()) << item.first;
+      EXPECT_EQ(found->second, item.second) << item.first;
+    }
+    for (const auto& item : after) {
+      if (before.count(item.first) == 0) EXPECT_EQ(item.second, "<dir>") << item.first;
+    }
+  }
+
+  Sandbox settings;
+  Sandbox game;
+  RecordingWindow window;
+};
+
+TEST_F(EngineTest, RoundTripsLeaveTheFolderAsItWas) {
+  for (const char* fixture : {"mod_mixed.zip", "mod_stored.zip", "mod_dirs.zip", "mod_long.zip"}) {
+    SCOPED_TRACE(fixture);
+    Record(0, fixture);
+    const Tree before = Now();
+    Click(0);
+    ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+    EXPECT_TRUE(IsExtracted(0));
+    EXPECT_EQ(window.captions_seen.back(), "Processing...");
+    Click(0);
+    ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+    EXPECT_FALSE(IsExtracted(0));
+    ExpectRestored(before);
+  }
+}
+
+TEST_F(EngineTest, InstallSavesOriginalsAndWritesTheModsFiles) {
+  Record(0, "mod_mixed.zip");
+  Click(0);
+  ASSERT_TRUE(window.errors.empty());
+  EXPECT_EQ(game.ReadFile("a.txt"), "mod a\n");
+  EXPECT_EQ(game.ReadFile("a.qvs"), "original a\n");
+  EXPECT_EQ(game.ReadFile("data/b.qvs"), "original b");
+  EXPECT_EQ(game.ReadFile("READMEqvs"), "original readme");
+  EXPECT_EQ(game.ReadFile("sub/deep/er/still/z.txt"), "deep");
+  EXPECT_TRUE(game.Exists("empty-folder"));
+  EXPECT_EQ(game.ReadFile("keep/other.txt"), "untouched");
+
+  // The uninstallation leaves the folders it made, as the user may have
+  // put files of their own there.
+  Click(0);
+  EXPECT_EQ(game.ReadFile("a.txt"), "original a\n");
+  EXPECT_FALSE(game.Exists("a.qvs"));
+  EXPECT_FALSE(game.Exists("new.txt"));
+  EXPECT_TRUE(game.Exists("sub/deep/er/still"));
+  EXPECT_FALSE(game.Exists("sub/deep/er/still/z.txt"));
+}
+
+TEST_F(EngineTest, ASecondModOverTheSameFileIsRefusedAndRolledBack) {
+  Record(0, "mod_over_a.zip");
+  Record(1, "mod_over_a_too.zip");
+  Click(0);
+  ASSERT_TRUE(window.errors.empty());
+  const Tree after_first = Now();
+  Click(1);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(window.errors[0], kProcessingError);
+  EXPECT_FALSE(IsExtracted(1));
+  EXPECT_EQ(Now(), after_first);
+
+  // Once the first is gone, the second goes in.
+  Click(0);
+  Click(1);
+  EXPECT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(game.ReadFile("data/a.txt"), "second mod");
+  EXPECT_EQ(game.ReadFile("data/a.qvs"), "original data a");
+}
+
+TEST_F(EngineTest, FilesSharingABackupNameAreRefusedWhenAnyExists) {
+  Record(0, "mod_txt_dat.zip");
+  // a.txt exists, a.dat does not: the uninstallation could not tell whose
+  // original a.qvs is, so the installation is refused.
+  const Tree before = Now();
+  Click(0);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(window.errors[0], kProcessingError);
+  EXPECT_EQ(Now(), before);
+
+  // With neither there, nothing needs saving and both come and go.
+  game.WriteFile("a.dat", "");
+  ASSERT_TRUE(WriteExtractTo(0, game.Join("keep").c_str()));
+  const Tree keep_before = Now();
+  Click(0);
+  EXPECT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(game.ReadFile("keep/a.dat"), "d");
+  Click(0);
+  EXPECT_EQ(Now(), keep_before);
+}
+
+TEST_F(EngineTest, ABackupLeftByAnotherModBlocksANewFileOfTheSameName) {
+  // Another mod replaced x.txt; this one would add x.dat, whose backup name
+  // is the other mod's backup of x.txt.
+  game.WriteFile("data/b.qvs", "someone else's original");
+  ASSERT_TRUE(WriteFileName(0, FixturePath("mod_mixed.zip").c_str()));
+  ASSERT_TRUE(WriteExtractTo(0, game.path().c_str()));
+  game.WriteFile("data/b.dat", "x");
+  const Tree before = Now();
+  Click(0);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(Now(), before);
+}
+
+TEST_F(EngineTest, EmptyArchivesAndDirectoryEntries) {
+  Record(0, "mod_empty.zip");
+  const Tree before = Now();
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(Now(), before);
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_FALSE(IsExtracted(0));
+
+  // A folder that already exists under a directory entry is left alone.
+  game.MakeDir("textures");
+  Record(1, "mod_dirs.zip");
+  Click(1);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_EQ(game.ReadFile("textures/hi/t.png"), "png");
+  Click(1);
+  EXPECT_TRUE(game.Exists("textures/hi"));
+  EXPECT_FALSE(game.Exists("textures/hi/t.png"));
+}
+
+TEST_F(EngineTest, AJapaneseNameEndingIn5CIsAFile) {
+  Record(0, "mod_sjis.zip");
+  const Tree before = Now();
+  Click(0);
+#ifdef _WIN32
+  if (GetACP() != 932) {
+    // Under another code page the bytes end in a backslash: the name is
+    // not one this system can create, and the archive is refused.
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_EQ(Now(), before);
+    return;
+  }
+  const std::string name = "data/\x95\x5C";
+#else
+  const std::string name = "data/\xE8\xA1\xA8";  // 表 in UTF-8
+#endif
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+  EXPECT_EQ(game.ReadFile(name), "hyou");
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_EQ(Now(), before);
+}
+
+TEST_F(EngineTest, HostileAndBrokenArchivesLeaveNothingBehind) {
+  const Tree before = Now();
+  const Tree around = Snapshot(settings.path());
+  struct Case {
+    const char* fixture;
+    const char* message;
+  };
+  for (const Case& c : {Case{"mod_traversal.zip", kProcessingError},
+                        Case{"mod_truncated.zip", kProcessingError},
+                        Case{"mod_bad_crc.zip", kExtractionError}}) {
+    SCOPED_TRACE(c.fixture);
+    window.errors.clear();
+    Record(0, c.fixture);
+    Click(0);
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_EQ(window.errors[0], c.message);
+    EXPECT_FALSE(IsExtracted(0));
+    EXPECT_EQ(Now(), before);
+  }
+  // Nothing escaped into the folder around the game either.
+  Tree settings_now = Snapshot(settings.path());
+  settings_now.erase(kSettingsFileName);
+  EXPECT_EQ(settings_now.size(), around.size() - around.count(kSettingsFileName));
+}
+
+TEST_F(EngineTest, RefusesTargetsThatAreFoldersAndMissingDestinations) {
+  game.MakeDir("new.txt");  // a folder where the mod has a file
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  Click(0);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(Now(), before);
+
+  ASSERT_TRUE(WriteExtractTo(0, game.Join("gone").c_str()));
+  Click(0);
+  EXPECT_EQ(window.errors.size(), 2u);
+  EXPECT_FALSE(game.Exists("gone"));
+}
+
+TEST_F(EngineTest, UninstallRestoresBackupsOfMissingTargetsAndRefusesFolders) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  Click(0);
+  // The user deleted one of the mod's files by hand: its original still
+  // comes back.
+  ASSERT_EQ(DeleteRegularFile(game.Join("a.txt")), FileResult::Done);
+  // A folder now stands where the mod put a file: nothing may change.
+  ASSERT_EQ(DeleteRegularFile(game.Join("new.txt")), FileResult::Done);
+  ASSERT_EQ(MakeFolder(game.Join("new.txt")), FileResult::Done);
+  const Tree blocked = Now();
+  Click(0);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(window.errors[0], kUninstallError);
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(Now(), blocked);
+
+  ASSERT_EQ(RemoveEmptyFolder(game.Join("new.txt")), FileResult::Done);
+  Click(0);
+  EXPECT_EQ(window.errors.size(), 1u);
+  EXPECT_FALSE(IsExtracted(0));
+  ExpectRestored(before);
+}
+
+TEST_F(EngineTest, TheCommandChecksItsPreconditionsAgain) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  window.selected = -1;
+  ToggleInstall();
+  ASSERT_TRUE(WriteFileName(1, game.Join("missing.zip").c_str()));
+  ASSERT_TRUE(WriteExtractTo(1, game.path().c_str()));
+  Click(1);
+  ASSERT_TRUE(WriteFileName(2, FixturePath("mod_mixed.zip").c_str()));
+  Click(2);  // no folder
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_TRUE(window.captions_seen.empty());
+  EXPECT_EQ(Now(), before);
+  EXPECT_FALSE(IsExtracted(1));
+  EXPECT_FALSE(IsExtracted(2));
+}
+
+void MakeReadOnly(const std::string& file, bool read_only) {
+#ifdef _WIN32
+  SetFileAttributesA(file.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+#else
+  chmod(file.c_str(), read_only ? 0444 : 0644);
+#endif
+}
+
+TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  MakeReadOnly(SettingsFile(), true);
+  Click(0);
+  MakeReadOnly(SettingsFile(), false);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(window.errors[0], kProcessingError);
+  EXPECT_FALSE(IsExtracted(0));
+  EXPECT_EQ(Now(), before);
+
+  Click(0);
+  ASSERT_TRUE(IsExtracted(0));
+  const Tree installed = Now();
+  MakeReadOnly(SettingsFile(), true);
+  Click(0);
+  MakeReadOnly(SettingsFile(), false);
+  ASSERT_EQ(window.errors.size(), 2u);
+  EXPECT_EQ(window.errors[1], kUninstallError);
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(Now(), installed);
+}
+
+// Fails the k-th file operation of a command, for every k the command
+// reaches, and checks that the folder is exactly as before each time.
+TEST_F(EngineTest, AnyFailedFileOperationOfAnInstallChangesNothing) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  // How many operations the backup pass takes decides which message shows.
+  {
+    Journal journal;
+    FailFileOperation(0);
+    ASSERT_TRUE(BackUpTargets(0, journal));
+    const int backup_operations = FileOperationCount();
+    ASSERT_TRUE(RestoreBackups(journal));
+    ASSERT_EQ(Now(), before);
+
+    int k = 1;
+    for (;; ++k) {
+      SCOPED_TRACE("k=" + std::to_string(k));
+      window.errors.clear();
+      FailFileOperation(k);
+      Click(0);
+      const int reached = FileOperationCount();
+      FailFileOperation(0);
+      if (reached < k) {
+        // The command never got to a k-th operation: it succeeded.
+        EXPECT_TRUE(window.errors.empty());
+        EXPECT_TRUE(IsExtracted(0));
+        break;
+      }
+      ASSERT_EQ(window.errors.size(), 1u);
+      EXPECT_EQ(window.errors[0], k <= backup_operations ? kProcessingError : kExtractionError);
+      EXPECT_FALSE(IsExtracted(0));
+      ASSERT_EQ(Now(), before);
+    }
+    EXPECT_GT(k, 10);
+  }
+}
+
+TEST_F(EngineTest, AnyFailedFileOperationOfAnUninstallChangesNothing) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  Click(0);
+  ASSERT_TRUE(IsExtracted(0));
+  const Tree installed = Now();
+  // Operations up to the commit can all be taken back; after it, only the
+  // deletion of the files set aside remains.
+  int commit_operations;
+  {
+    Journal journal;
+    std::vector<std::string> removed;
+    FailFileOperation(0);
+    ASSERT_TRUE(UninstallMod(0, journal, removed));
+    commit_operations = FileOperationCount();
+    ASSERT_TRUE(UndoJournal(journal));
+    ASSERT_EQ(Now(), installed);
+  }
+  int k = 1;
+  for (;; ++k) {
+    SCOPED_TRACE("k=" + std::to_string(k));
+    window.errors.clear();
+    FailFileOperation(k);
+    Click(0);
+    const int reached = FileOperationCount();
+    FailFileOperation(0);
+    if (reached < k) {
+      EXPECT_TRUE(window.errors.empty());
+      EXPECT_FALSE(IsExtracted(0));
+      ExpectRestored(before);
+      break;
+    }
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_EQ(window.errors[0], kUninstallError);
+    if (k <= commit_operations) {
+      EXPECT_TRUE(IsExtracted(0));
+      ASSERT_EQ(Now(), installed);
+    } else {
+      // Committed: the originals are back and the flag is clear; the one
+      // file that could not be deleted stays under its set-aside name.
+      EXPECT_FALSE(IsExtracted(0));
+      Tree now = Now();
+      int leftovers = 0;
+      for (auto it = now.begin(); it != now.end();) {
+        if (it->first.find(".qvtrash") != std::string::npos) {
+          ++leftovers;
+          EXPECT_EQ(DeleteRegularFile(game.Join(it->first)), FileResult::Done);
+          it = now.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      EXPECT_EQ(leftovers, 1);
+      ExpectRestored(before);
+      // Put the mod back for the next k.
+      window.errors.clear();
+      Click(0);
+      ASSERT_TRUE(IsExtracted(0));
+      ASSERT_EQ(Now(), installed);
+    }
+  }
+  EXPECT_GT(k, commit_operations);
+}
+
+}  // namespace
