@@ -1,0 +1,110 @@
+#include "modlist/modlist.h"
+
+#include <string>
+
+#include "app/app.h"
+#include "engine/paths.h"
+#include "engine/text.h"
+#include "settings/settings.h"
+#include "window/window.h"
+
+int ModCount = 0;
+
+namespace {
+
+void ReportSettingsWriteFailure() {
+  MainWindow().ShowError(std::string(kSettingsWriteError) + "\n" + NarrowToUtf8(SettingsFile()));
+}
+
+// After a failed write the file may hold a half-renumbered list. The rows are
+// rebuilt from what the file now says, so that every row acts on the record
+// it shows and no two rows share one.
+void ReloadAfterWriteFailure() {
+  MainWindow().ClearRows();
+  ModCount = 0;
+  LoadModList();
+  ReportSettingsWriteFailure();
+}
+
+// Writes the record of mod `from` under number `to`: all three keys, so that
+// a missing ExtractTo becomes an empty one and any non-zero Extracted a 1.
+bool MoveRecord(int from, int to, std::string& file_name) {
+  file_name = ReadFileName(from);
+  const std::string folder = ReadExtractTo(from);
+  const bool extracted = IsExtracted(from);
+  return WriteFileName(to, file_name.c_str()) && WriteExtractTo(to, folder.c_str()) &&
+         SetExtracted(to, extracted);
+}
+
+}  // namespace
+
+void LoadModList() {
+  // The list ends at the first record without an archive; records behind a
+  // hole in the numbering show up once the hole is filled.
+  for (;;) {
+    const std::string file_name = ReadFileName(ModCount);
+    if (file_name.empty()) return;
+    MainWindow().AppendRow(DisplayName(file_name), ModCount);
+    ++ModCount;
+  }
+}
+
+void FillExtractHistory() {
+  for (int i = 0;; ++i) {
+    const std::string folder = ReadExtractTo(i);
+    if (folder.empty()) return;
+    MainWindow().AppendFolderItem(folder, i);
+  }
+}
+
+void AddMod() {
+  Window& window = MainWindow();
+  std::string path;
+  // An empty name would end the list at this record on the next start.
+  if (!window.ChooseArchiveFile(path) || path.empty()) return;
+  if (!WriteFileName(ModCount, path.c_str())) {
+    ReportSettingsWriteFailure();
+    return;
+  }
+  window.AppendRow(DisplayName(path), ModCount);
+  ++ModCount;
+  // A record that sat behind a hole now follows on; taking it into the list
+  // keeps the next add from writing over it.
+  LoadModList();
+}
+
+void RemoveMod() {
+  Window& window = MainWindow();
+  const int removed = window.SelectedRow();
+  if (removed < 0 || removed >= ModCount) return;
+
+  window.ClearRows();
+  for (int i = 0; i < ModCount; ++i) {
+    if (i == removed) continue;
+    const int to = i < removed ? i : i - 1;
+    std::string file_name;
+    if (!MoveRecord(i, to, file_name)) {
+      ReloadAfterWriteFailure();
+      return;
+    }
+    window.AppendRow(DisplayName(file_name), to);
+  }
+
+  --ModCount;
+  // The flag goes first: should a later write fail, no record is left marked
+  // installed without its archive, for the next added mod to inherit.
+  if (!SetExtracted(ModCount, false) || !WriteFileName(ModCount, nullptr) ||
+      !WriteExtractTo(ModCount, nullptr)) {
+    ReloadAfterWriteFailure();
+  }
+}
+
+void ChooseExtractFolder() {
+  Window& window = MainWindow();
+  const int selected = window.SelectedRow();
+  if (selected < 0) return;
+  std::string folder;
+  if (!window.BrowseForFolder(folder)) return;
+  window.SetFolderText(folder);
+  if (!WriteExtractTo(selected, folder.c_str())) ReportSettingsWriteFailure();
+}
