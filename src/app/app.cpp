@@ -1,0 +1,125 @@
+#include "app/app.h"
+
+#include <string>
+
+#include "engine/engine.h"
+#include "engine/paths.h"
+#include "engine/text.h"
+#include "modlist/modlist.h"
+#include "settings/profile.h"
+#include "settings/settings.h"
+#include "window/window.h"
+
+const char* const kSettingsWriteError = "設定ファイルに書き込めませんでした。";
+const char* const kProgramDirectoryTooLong = "プログラムのフォルダのパスが長すぎます。";
+
+namespace {
+
+constexpr int kDefaultPosition = 100;
+
+// The dialog's outer size, scaled by the dialog base units so that it follows
+// the system font: 266 x 215 pixels with the common 8 x 16 units.
+constexpr int kWidthFactor = 300;
+constexpr int kWidthDivisor = 18;
+constexpr int kHeightFactor = 215;
+constexpr int kHeightDivisor = 8;
+
+std::string ExecutableFolder() {
+  const std::string exe = ExecutablePath();
+  const std::size_t cut = FindLastSeparator(exe);
+  return cut == std::string::npos ? exe : exe.substr(0, cut);
+}
+
+}  // namespace
+
+bool StartUp() {
+  Window& window = MainWindow();
+  if (!SetProgramDirectory()) {
+    window.ShowError(std::string(kProgramDirectoryTooLong) + "\n" +
+                     NarrowToUtf8(ExecutableFolder()));
+    return false;
+  }
+  RestoreWindowPosition();
+  // Saving at once finds an unwritable settings file before the user has
+  // changed anything; later failures would otherwise repeat on every move.
+  if (!SaveWindowPosition()) {
+    window.ShowError(std::string(kSettingsWriteError) + "\n" + NarrowToUtf8(SettingsFile()));
+  }
+  LoadModList();
+  FillExtractHistory();
+  return true;
+}
+
+void DispatchCommand(std::uintptr_t command) {
+  // A notification code in the high word (a selection change, a focus change
+  // of the combo box) is not a button click and must run nothing.
+  switch (command) {
+    case static_cast<std::uintptr_t>(AddModButton):
+      AddMod();
+      break;
+    case static_cast<std::uintptr_t>(InstallButton):
+      ToggleInstall();
+      break;
+    case static_cast<std::uintptr_t>(RemoveModButton):
+      RemoveMod();
+      break;
+    case static_cast<std::uintptr_t>(BrowseButton):
+      ChooseExtractFolder();
+      break;
+    default:
+      break;
+  }
+  RefreshControls();
+}
+
+void RefreshControls() {
+  Window& window = MainWindow();
+  const int n = window.SelectedRow();
+  if (n < 0) {
+    window.SetFolderText("");
+    window.SetInstallCaption("Install");
+    window.EnableInstall(false);
+    return;
+  }
+  // The stored folder replaces whatever was typed into the box: only a
+  // folder chosen with Browse is ever stored.
+  window.SetFolderText(ReadExtractTo(n));
+
+  const std::string file_name = ReadFileName(n);
+  const std::string folder = ReadExtractTo(n);
+  const bool archive_found = !file_name.empty() && FileExists(file_name);
+  if (archive_found && !folder.empty()) {
+    window.SetInstallCaption(IsExtracted(n) ? "UnInstall" : "Install");
+    window.EnableInstall(true);
+    return;
+  }
+  // A missing folder is named first: it is the one the user can fix here.
+  window.SetInstallCaption(folder.empty() ? "ExtractTo?" : "FileNotFound!");
+  window.EnableInstall(false);
+}
+
+void RestoreWindowPosition() {
+  Window& window = MainWindow();
+  int left = ReadWindowValue("Left", kDefaultPosition);
+  int top = ReadWindowValue("Top", kDefaultPosition);
+  int horizontal = 0;
+  int vertical = 0;
+  window.GetBaseUnits(horizontal, vertical);
+  const int width = vertical * kWidthFactor / kWidthDivisor;
+  const int height = horizontal * kHeightFactor / kHeightDivisor;
+  // A position saved on a monitor that has since gone would open the dialog
+  // where nobody can see it.
+  if (!window.IsOnScreen(left, top, width, height)) {
+    left = kDefaultPosition;
+    top = kDefaultPosition;
+  }
+  window.MoveTo(left, top, width, height);
+}
+
+bool SaveWindowPosition() {
+  int left = 0;
+  int top = 0;
+  // A minimised window's rectangle is off the screen; keep the last real one.
+  if (!MainWindow().GetPosition(left, top)) return true;
+  return WriteWindowValue("Left", left) && WriteWindowValue("Top", top);
+}
