@@ -55,7 +55,9 @@ class EngineTest : public ::testing::Test {
       EXPECT_EQ(found->second, item.second) << item.first;
     }
     for (const auto& item : after) {
-      if (before.count(item.first) == 0) EXPECT_EQ(item.second, "<dir>") << item.first;
+      if (before.count(item.first) == 0) {
+        EXPECT_EQ(item.second, "<dir>") << item.first;
+      }
     }
   }
 
