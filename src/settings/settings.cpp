@@ -33,6 +33,29 @@ void SetProgramDirectory(const std::string& directory) { ProgramDirectory = dire
 
 std::string SettingsFile() { return ProgramDirectory + kSettingsFileName; }
 
+namespace {
+
+// Without a program directory the file name would be relative and land in
+// whatever folder is current (on Windows, the Windows folder): every read
+// gives the default and every write fails instead.
+bool Located() { return !ProgramDirectory.empty(); }
+
+std::string ReadString(const std::string& section, const char* key, std::size_t max_length) {
+  if (!Located()) return std::string();
+  return ProfileReadString(section, key, "", max_length + 1, SettingsFile());
+}
+
+int ReadInt(const std::string& section, const char* key, int default_value) {
+  if (!Located()) return default_value;
+  return ProfileReadInt(section, key, default_value, SettingsFile());
+}
+
+bool Write(const std::string& section, const char* key, const char* value) {
+  return Located() && ProfileWriteString(section, key, value, SettingsFile());
+}
+
+}  // namespace
+
 std::string ModSection(int n) {
   char section[16];
   std::snprintf(section, sizeof section, "FileNo%d", n);
@@ -40,35 +63,35 @@ std::string ModSection(int n) {
 }
 
 std::string ReadFileName(int n) {
-  return ProfileReadString(ModSection(n), kFileNameKey, "", kMaxFileName + 1, SettingsFile());
+  return ReadString(ModSection(n), kFileNameKey, kMaxFileName);
 }
 
 bool WriteFileName(int n, const char* value) {
-  return ProfileWriteString(ModSection(n), kFileNameKey, value, SettingsFile());
+  return Write(ModSection(n), kFileNameKey, value);
 }
 
 std::string ReadExtractTo(int n) {
-  return ProfileReadString(ModSection(n), kExtractToKey, "", kMaxExtractTo + 1, SettingsFile());
+  return ReadString(ModSection(n), kExtractToKey, kMaxExtractTo);
 }
 
 bool WriteExtractTo(int n, const char* value) {
-  return ProfileWriteString(ModSection(n), kExtractToKey, value, SettingsFile());
+  return Write(ModSection(n), kExtractToKey, value);
 }
 
 bool IsExtracted(int n) {
-  return ProfileReadInt(ModSection(n), kExtractedKey, 0, SettingsFile()) != 0;
+  return ReadInt(ModSection(n), kExtractedKey, 0) != 0;
 }
 
 bool SetExtracted(int n, bool flag) {
-  return ProfileWriteString(ModSection(n), kExtractedKey, flag ? "1" : "0", SettingsFile());
+  return Write(ModSection(n), kExtractedKey, flag ? "1" : "0");
 }
 
 int ReadWindowValue(const char* key, int default_value) {
-  return ProfileReadInt(kWindowSection, key, default_value, SettingsFile());
+  return ReadInt(kWindowSection, key, default_value);
 }
 
 bool WriteWindowValue(const char* key, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  return ProfileWriteString(kWindowSection, key, text, SettingsFile());
+  return Write(kWindowSection, key, text);
 }

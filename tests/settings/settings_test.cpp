@@ -169,7 +169,12 @@ TEST(ProgramDirectoryTest, IsTheExecutablesFolderWithItsSeparator) {
   EXPECT_LE(ProgramDirectory.size(), kMaxProgramDirectory);
   const std::string exe = ExecutablePath();
   EXPECT_EQ(exe.compare(0, ProgramDirectory.size(), ProgramDirectory), 0);
+
+  // Unlocated, the store must not fall back on a relative file name.
   SetProgramDirectory(std::string());
+  EXPECT_FALSE(WriteWindowValue("Left", 1));
+  EXPECT_FALSE(WriteFileName(0, "a.zip"));
+  EXPECT_EQ(ReadWindowValue("Left", 100), 100);
 }
 
 }  // namespace
