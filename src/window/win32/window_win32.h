@@ -1,0 +1,39 @@
+#pragma once
+// The Win32 side of the main dialog: the process-wide handles and the control
+// operations of window.h over the dialog's controls.
+#include <windows.h>
+
+#include <string>
+
+#include "window/window.h"
+
+extern HINSTANCE ProgramInstance;  // this executable, where the dialog and icon resources live
+extern HWND MainDialog;            // the main dialog from WM_INITDIALOG on; null before
+
+class Win32Window final : public Window {
+ public:
+  explicit Win32Window(HWND dialog) : dialog_(dialog) {}
+
+  int SelectedRow() override;
+  void AppendRow(const std::string& text, int data) override;
+  void ClearRows() override;
+  void AppendFolderItem(const std::string& text, int data) override;
+  void SetFolderText(const std::string& text) override;
+  void SetInstallCaption(const std::string& text) override;
+  void EnableInstall(bool enabled) override;
+  void ShowError(const std::string& utf8_text) override;
+  bool ChooseArchiveFile(std::string& path) override;
+  bool BrowseForFolder(std::string& folder) override;
+  bool GetPosition(int& left, int& top) override;
+  void GetBaseUnits(int& horizontal, int& vertical) override;
+  bool IsOnScreen(int left, int top, int width, int height) override;
+  void MoveTo(int left, int top, int width, int height) override;
+
+ private:
+  HWND dialog_;
+};
+
+// UTF-8 to UTF-16 for the wide calls; invalid sequences become U+FFFD.
+std::wstring WideFromUtf8(const std::string& utf8);
+// Modal error box over `owner` with the program's error caption.
+void ShowErrorBox(HWND owner, const std::wstring& text);
