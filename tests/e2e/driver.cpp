@@ -181,6 +181,8 @@ void SnapshotInto(const std::string& root, const std::string& prefix,
 
 void SetProgramUnderTest(const std::string& path) { g_program = WindowsPath(path); }
 
+const std::string& ProgramUnderTest() { return g_program; }
+
 std::string WindowsPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
   std::string out = "Z:" + path;

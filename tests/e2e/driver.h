@@ -12,6 +12,7 @@
 
 // The program under test, as given on the command line.
 void SetProgramUnderTest(const std::string& path);
+const std::string& ProgramUnderTest();
 
 // A host path as the Windows side sees it: under Wine, /a/b is Z:\a\b.
 std::string WindowsPath(const std::string& path);

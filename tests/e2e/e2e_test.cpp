@@ -95,6 +95,43 @@ TEST_F(Scenario, FirstStartCreatesSettingsAndShowsEmptyList) {
   EXPECT_EQ(app.CloseBox(), 1u);
 }
 
+// The resource compiler decodes the script in a code page: without the right
+// one the full-width font name comes out garbled, and Windows silently falls
+// back to another font. Checked in the executable as built.
+TEST(Resources, DialogFontAndIconAreAsDrawn) {
+  const std::string exe = ProgramUnderTest();
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr) << exe;
+  const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+  HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(5) /* RT_DIALOG */, "MAIN", japanese);
+  ASSERT_NE(found, nullptr) << "no Japanese dialog MAIN";
+  const auto* words = static_cast<const WORD*>(LockResource(LoadResource(module, found)));
+  ASSERT_EQ(words[1], 0xFFFF) << "not an extended template";
+  const WORD* at = words + 13;  // past the fixed header
+  auto skip_name = [&at] {
+    if (*at == 0xFFFF) at += 2;
+    else while (*at++ != 0) {}
+  };
+  skip_name();  // menu
+  skip_name();  // class
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(at)), L"Quorvantel Ver1.3");
+  skip_name();  // title
+  EXPECT_EQ(at[0], 9) << "point size";
+  EXPECT_EQ(reinterpret_cast<const BYTE*>(at)[5], 1) << "character set";
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(at + 3)),
+            L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");  // ＭＳ Ｐゴシック
+
+  HRSRC group = FindResourceExA(module, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */,
+                                MAKEINTRESOURCEA(103), japanese);
+  ASSERT_NE(group, nullptr) << "no icon 103";
+  const auto* icons = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+  EXPECT_EQ(icons[4], 1) << "one image";
+  EXPECT_EQ(icons[6], 32) << "width";
+  EXPECT_EQ(icons[7], 32) << "height";
+  EXPECT_EQ(icons[8], 16) << "colours";
+  FreeLibrary(module);
+}
+
 TEST_F(Scenario, ExitStatusIsOneForEscapeAndCloseBox) {
   {
     RunningApp app(App());
