@@ -1,0 +1,78 @@
+#include <windows.h>
+
+#include "engine/text.h"
+
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+namespace {
+
+bool ToWide(UINT code_page, DWORD flags, const std::string& in, std::wstring& out) {
+  out.clear();
+  if (in.empty()) return true;
+  const int n = MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()),
+                                    nullptr, 0);
+  if (n <= 0) return false;
+  out.resize(static_cast<std::size_t>(n));
+  return MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()), &out[0],
+                             n) == n;
+}
+
+// Wide to the ANSI code page, failing when any character would be replaced
+// or approximated: a name that comes out different would not be the file the
+// archive meant, and its backup would not be found again on uninstall.
+bool WideToAnsiExact(const std::wstring& wide, std::string& out) {
+  out.clear();
+  if (wide.empty()) return true;
+  const int len = static_cast<int>(wide.size());
+  BOOL used_default = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), len, nullptr, 0,
+                                    nullptr, &used_default);
+  if (n <= 0 || used_default) return false;
+  out.resize(static_cast<std::size_t>(n));
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), len, &out[0], n, nullptr,
+                          &used_default) != n ||
+      used_default) {
+    return false;
+  }
+  // The way back must give the same characters, or the name is not exact.
+  std::wstring back;
+  return ToWide(CP_ACP, MB_ERR_INVALID_CHARS, out, back) && back == wide;
+}
+
+}  // namespace
+
+bool Utf8ToNarrow(const std::string& utf8, std::string& narrow) {
+  if (!IsValidUtf8(utf8)) return false;
+  if (GetACP() == CP_UTF8) {  // the system runs with UTF-8 as its ANSI code page
+    narrow = utf8;
+    return true;
+  }
+  std::wstring wide;
+  std::string result;
+  if (!ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, wide) || !WideToAnsiExact(wide, result)) {
+    return false;
+  }
+  narrow.swap(result);
+  return true;
+}
+
+// Unflagged names are taken as bytes of the ANSI code page, which is what the
+// tools that wrote them on this kind of system used.
+bool LegacyToNarrow(const std::string& legacy, std::string& narrow) {
+  narrow = legacy;
+  return true;
+}
+
+std::string NarrowToUtf8(const std::string& narrow) {
+  if (narrow.empty()) return narrow;
+  // Without MB_ERR_INVALID_CHARS, bytes that do not convert become the code
+  // page's replacement character instead of vanishing.
+  std::wstring wide;
+  if (!ToWide(CP_ACP, 0, narrow, wide)) return std::string(narrow.size(), '?');
+  const int len = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), len, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string(narrow.size(), '?');
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), len, &out[0], n, nullptr, nullptr);
+  return out;
+}
