@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -311,53 +310,6 @@ std::string TargetKey(const std::vector<std::string>& parts, std::size_t count) 
   return key;
 }
 
-// Collects every entry's target and refuses names that are unsafe on their
-// own or that collide with another entry's: the install moves each replaced
-// file aside under its backup name and puts it back on uninstall, which only
-// works when every target and every backup name is distinct and unambiguous.
-class NameChecker {
- public:
-  bool Add(const std::string& name, bool is_directory) {
-    if (name.empty() || IsSeparator(static_cast<unsigned char>(name[0]))) return false;
-    const std::vector<std::string> parts = SplitComponents(name, is_directory);
-    for (const std::string& part : parts) {
-      if (!IsSafeComponent(part)) return false;
-    }
-    std::string key = TargetKey(parts, parts.size());
-    if (!targets_.insert(key).second) return false;
-    for (std::size_t k = 1; k < parts.size(); ++k) folders_.insert(TargetKey(parts, k));
-    if (is_directory) {
-      folders_.insert(key);
-    } else {
-      files_.push_back(std::move(key));
-    }
-    return true;
-  }
-
-  // Checks between entries that need the whole set of names.
-  bool Finish() const {
-    std::unordered_set<std::string> file_set(files_.begin(), files_.end());
-    for (const std::string& file : files_) {
-      // A file cannot also be a folder another entry goes into.
-      if (folders_.count(file) != 0) return false;
-      // Nor may it sit where another file's backup goes: installing would
-      // then overwrite one of them, or the backup would fail.
-      const std::size_t slash = file.rfind('/');
-      const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-      const std::string backup = file.substr(0, start) + BackupFileName(file.substr(start));
-      if (backup != file && (file_set.count(backup) != 0 || folders_.count(backup) != 0)) {
-        return false;
-      }
-    }
-    return true;
-  }
-
- private:
-  std::unordered_set<std::string> targets_;
-  std::unordered_set<std::string> folders_;  // explicit directories and every parent
-  std::vector<std::string> files_;
-};
-
 // Where the central directory is, as found from the end record(s).
 struct Layout {
   std::uint64_t cd_start = 0;
@@ -492,6 +444,42 @@ struct Entry {
   bool is_directory = false;
 };
 
+// Refuses names that are unsafe on their own or that collide with another
+// entry's: the install moves each replaced file aside under its backup name
+// and puts it back on uninstall, which only works when every target and
+// every backup name is distinct and unambiguous.
+bool CheckEntryNames(const std::vector<Entry>& entries) {
+  std::unordered_set<std::string> targets;
+  std::unordered_set<std::string> folders;  // directory entries and every parent
+  std::vector<std::string> files;
+  for (const Entry& e : entries) {
+    if (e.name.empty() || IsSeparator(static_cast<unsigned char>(e.name[0]))) return false;
+    const std::vector<std::string> parts = SplitComponents(e.name, e.is_directory);
+    for (const std::string& part : parts) {
+      if (!IsSafeComponent(part)) return false;
+    }
+    std::string key = TargetKey(parts, parts.size());
+    if (!targets.insert(key).second) return false;
+    for (std::size_t k = 1; k < parts.size(); ++k) folders.insert(TargetKey(parts, k));
+    if (e.is_directory) {
+      folders.insert(key);
+    } else {
+      files.push_back(std::move(key));
+    }
+  }
+  for (const std::string& file : files) {
+    // A file cannot also be a folder another entry goes into.
+    if (folders.count(file) != 0) return false;
+    // Nor may it sit where another file's backup goes: installing would then
+    // overwrite one of them, or the backup would fail.
+    const std::size_t slash = file.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::string backup = file.substr(0, start) + BackupFileName(file.substr(start));
+    if (backup != file && (targets.count(backup) != 0 || folders.count(backup) != 0)) return false;
+  }
+  return true;
+}
+
 // Fields of one central record that the extra block can override.
 struct ExtraInfo {
   bool has_zip64 = false;
@@ -548,7 +536,6 @@ bool ParseCentralExtra(const std::vector<unsigned char>& extra, const std::strin
 // anything corrupt, unsupported or unsafe.
 bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries) {
   SequentialReader reader(file, layout.cd_start, layout.cd_start + layout.cd_size);
-  NameChecker names;
   std::uint64_t total_size = 0;
   std::uint64_t records = 0;
   unsigned char h[kCentralSize];
@@ -615,7 +602,6 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
     }
     if (!converted) return false;
     e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
-    if (!names.Add(e.name, e.is_directory)) return false;
 
     if (e.is_directory && e.size != 0) return false;
     if (method == kStored && e.compressed_size != e.size) return false;
@@ -631,7 +617,7 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
                                       : DosTimeToUnix(dos_date, dos_time);
     entries.push_back(std::move(e));
   }
-  if (!names.Finish()) return false;
+  if (!CheckEntryNames(entries)) return false;
 
   // The end record's count must match what the directory holds. Without
   // ZIP64 some writers let the 16-bit count wrap past 65,535 entries; the

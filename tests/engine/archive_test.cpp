@@ -263,6 +263,10 @@ TEST(ArchiveZip64, MoreThan65535EntriesInDirectoryOrder) {
   EXPECT_TRUE(last.data.empty());
 }
 
+TEST(ArchiveZip64, WrappedCountWithoutZip64IsTakenFromTheDirectory) {
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_count_wrapped.zip")), 65537);
+}
+
 TEST(ArchiveZip64, SaturatedFieldsComeFromTheExtraInOrder) {
   Opened archive("archive_zip64_fields.zip");
   ASSERT_NE(archive.handle, nullptr);
