@@ -35,9 +35,14 @@ run_ctest "Linux" "$QV_LINUX_BUILD"
 
 qv_wine_env
 qv_start_xvfb
-# A wineserver started by a test would hold CTest's pipe open: keep one
-# running for the whole run instead.
+# A wineserver started by a test, or Wine's background services started by
+# the first program, would hold CTest's pipe open: start both here, outside
+# CTest, and keep them for the whole run. A server left over from creating
+# the prefix is not persistent; replace it.
+wineserver -k >/dev/null 2>&1 </dev/null || true
+wineserver -w >/dev/null 2>&1 </dev/null || true
 wineserver -p >/dev/null 2>&1 </dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   kill "$QV_XVFB_PID" 2>/dev/null || true

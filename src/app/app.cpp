@@ -24,19 +24,20 @@ constexpr int kWidthDivisor = 18;
 constexpr int kHeightFactor = 215;
 constexpr int kHeightDivisor = 8;
 
-std::string ExecutableFolder() {
-  const std::string exe = ExecutablePath();
+std::string ExecutableFolder(const std::string& exe) {
   const std::size_t cut = FindLastSeparator(exe);
   return cut == std::string::npos ? exe : exe.substr(0, cut);
 }
 
 }  // namespace
 
-bool StartUp() {
+bool StartUp() { return StartUpFrom(ExecutablePath()); }
+
+bool StartUpFrom(const std::string& executable_path) {
   Window& window = MainWindow();
-  if (!SetProgramDirectory()) {
+  if (!SetProgramDirectoryFrom(executable_path)) {
     window.ShowError(std::string(kProgramDirectoryTooLong) + "\n" +
-                     NarrowToUtf8(ExecutableFolder()));
+                     NarrowToUtf8(ExecutableFolder(executable_path)));
     return false;
   }
   RestoreWindowPosition();

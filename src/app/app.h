@@ -3,6 +3,7 @@
 // dialog that does not depend on the toolkit. The front-end stores its Window
 // (SetMainWindow) and forwards messages here.
 #include <cstdint>
+#include <string>
 
 // The start-up steps that follow setting the icon: program directory, window
 // position (restored, then saved back at once), mod list, folder history.
@@ -10,6 +11,8 @@
 // the program cannot run from where it is (its folder path is too long); the
 // user has been told.
 bool StartUp();
+// The same for an executable at `executable_path`.
+bool StartUpFrom(const std::string& executable_path);
 
 // Runs the command whose control number equals the whole `command` value
 // (high word included): 1003 AddMod, 1004 ToggleInstall, 1005 RemoveMod,

@@ -12,9 +12,10 @@ constexpr const char* kExtractToKey = "ExtractTo";
 constexpr const char* kExtractedKey = "Extracted";
 }  // namespace
 
-bool SetProgramDirectory() {
+bool SetProgramDirectory() { return SetProgramDirectoryFrom(ExecutablePath()); }
+
+bool SetProgramDirectoryFrom(const std::string& exe) {
   ProgramDirectory.clear();
-  const std::string exe = ExecutablePath();
   const std::size_t cut = exe.find_last_of(
 #ifdef _WIN32
       "\\"

@@ -17,6 +17,8 @@ extern std::string ProgramDirectory;
 // Derives ProgramDirectory from the executable's path. False when that folder
 // is longer than kMaxProgramDirectory (ProgramDirectory is then empty).
 bool SetProgramDirectory();
+// The same from a given executable path.
+bool SetProgramDirectoryFrom(const std::string& executable_path);
 // Tests and tools point the program at another folder (with its separator).
 void SetProgramDirectory(const std::string& directory);
 std::string SettingsFile();

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -19,18 +17,6 @@
 #include "support/sandbox.h"
 #include "window/window.h"
 
-#ifdef _WIN32
-#include <windows.h>
-constexpr char kSep = '\\';
-#else
-#include <climits>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-constexpr char kSep = '/';
-#endif
-
 namespace {
 
 using Rows = std::vector<std::pair<std::string, int>>;
@@ -41,14 +27,6 @@ std::uintptr_t Command(int control, int notification) {
 }
 constexpr int kNotifySelChange = 1;   // LBN_SELCHANGE, also BN_* with a non-zero code
 constexpr int kNotifyEditChange = 5;  // CBN_EDITCHANGE
-
-void SetReadOnly(const std::string& path, bool read_only) {
-#ifdef _WIN32
-  SetFileAttributesA(path.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-#else
-  chmod(path.c_str(), read_only ? 0444 : 0644);
-#endif
-}
 
 class AppTest : public ::testing::Test {
  protected:
@@ -207,27 +185,19 @@ TEST_F(AppTest, SavingWritesThePositionUnlessMinimised) {
   EXPECT_FALSE(SaveWindowPosition());
 }
 
-// StartUp takes the settings folder from the running executable. Each case
-// below therefore runs a copy of this test program placed in a sandbox, with
-// only that case selected and an environment variable that names the file
-// where the copy reports what StartUp did to the dialog.
-constexpr const char* kReportVariable = "QV_STARTUP_REPORT";
-
 std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
   return out;
 }
 
-// In the copy: runs StartUp and writes the report. True when this process is
-// such a copy.
-bool RunAsStartUpCopy() {
-  const char* report = std::getenv(kReportVariable);
-  if (report == nullptr || *report == '\0') return false;
+// Runs start-up as if the program stood at `executable` and reports what it
+// did to the dialog, one line per fact.
+std::string RunStartUp(const std::string& executable) {
   RecordingWindow window;
   ModCount = 0;
-  const bool started = StartUp();
-  std::ofstream out(report, std::ios::binary | std::ios::trunc);
+  const bool started = StartUpFrom(executable);
+  std::ostringstream out;
   out << "started " << started << "\n";
   for (const std::string& e : window.errors) out << "error " << Escaped(e) << "\n";
   for (const auto& row : window.rows) out << "row " << row.second << " " << row.first << "\n";
@@ -236,98 +206,21 @@ bool RunAsStartUpCopy() {
   }
   out << "moves " << window.moves << "\n";
   out << "captions " << window.captions_seen.size() << "\n";
-  return true;
+  SetProgramDirectory(std::string());
+  ModCount = 0;
+  return out.str();
 }
 
-// Copies this program to folder/name, runs the current case in it and
-// returns its report; empty (with a failure recorded) when it could not run.
-std::string RunStartUpCopy(const std::string& folder, const std::string& name,
-                           const std::string& report) {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string filter =
-      std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
-  const std::string copy = folder + kSep + name;
-  const std::string self = ExecutablePath();
-  EXPECT_FALSE(self.empty());
-#ifdef _WIN32
-  EXPECT_TRUE(CopyFileA(self.c_str(), copy.c_str(), FALSE)) << copy;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const HANDLE null_output = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = null_output;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::string command_line = "\"" + copy + "\" " + filter;
-  PROCESS_INFORMATION process{};
-  SetEnvironmentVariableA(kReportVariable, report.c_str());
-  const BOOL created = CreateProcessA(copy.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableA(kReportVariable, nullptr);
-  CloseHandle(null_output);
-  EXPECT_TRUE(created) << "cannot run " << copy;
-  if (!created) return std::string();
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD status = 1;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(status, 0u);
-#else
-  {
-    std::ifstream in(self, std::ios::binary);
-    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-    out << in.rdbuf();
-    EXPECT_TRUE(out.good()) << copy;
-  }
-  chmod(copy.c_str(), 0755);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv(kReportVariable, report.c_str(), 1);
-    const int null_output = open("/dev/null", O_WRONLY);
-    if (null_output >= 0) dup2(null_output, STDOUT_FILENO);
-    execl(copy.c_str(), copy.c_str(), filter.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  EXPECT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-#endif
-  std::ifstream in(report, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  EXPECT_FALSE(text.str().empty()) << "the copy wrote no report";
-  return text.str();
-}
-
-// The sandbox folder as the running program sees its own folder.
-std::string SeenFolder(const Sandbox& box) {
-#ifdef _WIN32
-  return box.path();
-#else
-  char resolved[PATH_MAX];
-  return realpath(box.path().c_str(), resolved) ? std::string(resolved) : box.path();
-#endif
-}
-
-const char* const kProgramName =
-#ifdef _WIN32
-    "Quorvantel.exe";
-#else
-    "Quorvantel";
-#endif
+const char* const kProgramName = "Quorvantel.exe";
 
 TEST(AppStartUp, ShowsTheSavedListAndPositionAndSavesThePosition) {
-  if (RunAsStartUpCopy()) return;
   Sandbox box;
   box.WriteFile(kSettingsFileName,
                 "[Window]\r\nLeft=30\r\nTop=40\r\n"
                 "[FileNo0]\r\nFileName=C:\\mods\\a.zip\r\nExtractTo=D:\\A\r\n"
                 "[FileNo1]\r\nFileName=b.zip\r\nExtractTo=D:\\A\r\nExtracted=1\r\n");
   const std::string report =
-      RunStartUpCopy(box.path(), kProgramName, box.Join("report.txt"));
+      RunStartUp(box.Join(kProgramName));
   // The refresh is not part of start-up: no caption is set.
   EXPECT_EQ(report,
             "started 1\n"
@@ -337,7 +230,7 @@ TEST(AppStartUp, ShowsTheSavedListAndPositionAndSavesThePosition) {
 
   // The first start writes the position at once, creating the file.
   Sandbox fresh;
-  EXPECT_EQ(RunStartUpCopy(fresh.path(), kProgramName, fresh.Join("report.txt")),
+  EXPECT_EQ(RunStartUp(fresh.Join(kProgramName)),
             "started 1\nmoves 1\ncaptions 0\n");
   const std::string ini = fresh.ReadFile(kSettingsFileName);
   EXPECT_NE(ini.find("Left=100"), std::string::npos) << ini;
@@ -345,7 +238,6 @@ TEST(AppStartUp, ShowsTheSavedListAndPositionAndSavesThePosition) {
 }
 
 TEST(AppStartUp, AnUnwritableSettingsFileIsReportedOnceAndTheListStillLoads) {
-  if (RunAsStartUpCopy()) return;
   Sandbox box;
   const std::string ini =
       "[Window]\r\nLeft=30\r\nTop=40\r\n"
@@ -353,37 +245,26 @@ TEST(AppStartUp, AnUnwritableSettingsFileIsReportedOnceAndTheListStillLoads) {
   box.WriteFile(kSettingsFileName, ini);
   SetReadOnly(box.Join(kSettingsFileName), true);
   const std::string report =
-      RunStartUpCopy(box.path(), kProgramName, box.Join("report.txt"));
+      RunStartUp(box.Join(kProgramName));
   SetReadOnly(box.Join(kSettingsFileName), false);
   EXPECT_EQ(report, "started 1\nerror " + std::string(kSettingsWriteError) + "\\n" +
-                        SeenFolder(box) + kSep + kSettingsFileName +
+                        box.path() + kSep + kSettingsFileName +
                         "\nrow 0 a.zip\nfolder 0 D:\\A\nmoves 1\ncaptions 0\n");
   EXPECT_EQ(box.ReadFile(kSettingsFileName), ini);
 }
 
 TEST(AppStartUp, RefusesToRunFromAFolderTooLongForItsSettingsFile) {
-  if (RunAsStartUpCopy()) return;
   Sandbox box;
-  // A folder of 246 characters plus its separator: one past the limit, and
-  // short enough for the Windows calls that create and run the copy.
+  // A folder of 246 characters plus its separator: one past the limit.
   const std::size_t length = kMaxProgramDirectory + 1;
-  if (box.path().size() + 2 > length) GTEST_SKIP() << "temporary folder too deep";
-  std::string relative;
-  std::size_t remaining = length - box.path().size();
-  while (remaining > 0) {
-    std::size_t part = std::min<std::size_t>(remaining - 1, 100);
-    if (remaining - (part + 1) == 1) --part;  // never leave room for only a separator
-    relative += (relative.empty() ? "" : "/") + std::string(part, 'd');
-    remaining -= part + 1;
-  }
-  box.MakeDir(relative);
-  const std::string folder = box.Join(relative);
+  ASSERT_LT(box.path().size() + 2, length) << "temporary folder too deep";
+  const std::string folder = box.path() + kSep + std::string(length - box.path().size() - 1, 'd');
   ASSERT_EQ(folder.size(), length);
-  const std::string report = RunStartUpCopy(folder, "q.exe", box.Join("report.txt"));
-  EXPECT_EQ(report, "started 0\nerror " + std::string(kProgramDirectoryTooLong) + "\\n" +
-                        SeenFolder(box) + folder.substr(box.path().size()) +
-                        "\nmoves 0\ncaptions 0\n");
-  EXPECT_FALSE(box.Exists(relative + "/" + kSettingsFileName));
+  box.MakeDir(folder.substr(box.path().size() + 1));
+  EXPECT_EQ(RunStartUp(folder + kSep + "q.exe"),
+            "started 0\nerror " + std::string(kProgramDirectoryTooLong) + "\\n" + folder +
+                "\nmoves 0\ncaptions 0\n");
+  EXPECT_FALSE(box.Exists(folder.substr(box.path().size() + 1) + "/" + kSettingsFileName));
 }
 
 }  // namespace

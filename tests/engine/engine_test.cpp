@@ -10,10 +10,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-constexpr char kSep = '\\';
-#else
-#include <sys/stat.h>
-constexpr char kSep = '/';
 #endif
 
 namespace {
@@ -283,20 +279,12 @@ TEST_F(EngineTest, TheCommandChecksItsPreconditionsAgain) {
   EXPECT_FALSE(IsExtracted(2));
 }
 
-void MakeReadOnly(const std::string& file, bool read_only) {
-#ifdef _WIN32
-  SetFileAttributesA(file.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-#else
-  chmod(file.c_str(), read_only ? 0444 : 0644);
-#endif
-}
-
 TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   Record(0, "mod_mixed.zip");
   const Tree before = Now();
-  MakeReadOnly(SettingsFile(), true);
+  SetReadOnly(SettingsFile(), true);
   Click(0);
-  MakeReadOnly(SettingsFile(), false);
+  SetReadOnly(SettingsFile(), false);
   ASSERT_EQ(window.errors.size(), 1u);
   EXPECT_EQ(window.errors[0], kProcessingError);
   EXPECT_FALSE(IsExtracted(0));
@@ -305,9 +293,9 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   Click(0);
   ASSERT_TRUE(IsExtracted(0));
   const Tree installed = Now();
-  MakeReadOnly(SettingsFile(), true);
+  SetReadOnly(SettingsFile(), true);
   Click(0);
-  MakeReadOnly(SettingsFile(), false);
+  SetReadOnly(SettingsFile(), false);
   ASSERT_EQ(window.errors.size(), 2u);
   EXPECT_EQ(window.errors[1], kUninstallError);
   EXPECT_TRUE(IsExtracted(0));

@@ -9,11 +9,9 @@
 #ifdef _WIN32
 #include <direct.h>
 #include <windows.h>
-constexpr char kSep = '\\';
 #else
 #include <sys/stat.h>
 #include <unistd.h>
-constexpr char kSep = '/';
 #endif
 
 namespace {

@@ -17,10 +17,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-constexpr char kSep = '\\';
 #else
 #include <sys/stat.h>
-constexpr char kSep = '/';
 #endif
 
 namespace {
@@ -76,14 +74,7 @@ class ModListTest : public ::testing::Test {
     return out;
   }
 
-  void SetReadOnly(bool read_only) {
-#ifdef _WIN32
-    SetFileAttributesA(SettingsFile().c_str(),
-                       read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-#else
-    chmod(SettingsFile().c_str(), read_only ? 0444 : 0644);
-#endif
-  }
+  void SetReadOnly(bool read_only) { ::SetReadOnly(SettingsFile(), read_only); }
 
   std::string WriteErrorText() const {
     return std::string(kSettingsWriteError) + "\n" + SettingsFile();

@@ -7,13 +7,6 @@
 #include "settings/profile.h"
 #include "support/sandbox.h"
 
-#ifdef _WIN32
-#include <windows.h>
-constexpr char kSep = '\\';
-#else
-#include <sys/stat.h>
-constexpr char kSep = '/';
-#endif
 
 namespace {
 
@@ -131,20 +124,12 @@ TEST_F(SettingsTest, ByteValuesRoundTripExactly) {
 TEST_F(SettingsTest, AnUnwritableFileReportsFailureAndStaysAsItWas) {
   ASSERT_TRUE(WriteFileName(0, "a.zip"));
   const std::string before = Ini();
-#ifdef _WIN32
-  ASSERT_TRUE(SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY));
-#else
-  ASSERT_EQ(chmod(SettingsFile().c_str(), 0444), 0);
-#endif
+  SetReadOnly(SettingsFile(), true);
   EXPECT_FALSE(WriteFileName(0, "b.zip"));
   EXPECT_FALSE(SetExtracted(0, true));
   EXPECT_EQ(Ini(), before);
   EXPECT_EQ(ReadFileName(0), "a.zip");
-#ifdef _WIN32
-  SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
-  chmod(SettingsFile().c_str(), 0644);
-#endif
+  SetReadOnly(SettingsFile(), false);
 
   // A settings folder that does not exist cannot take the file either.
   SetProgramDirectory(box.Join("missing") + kSep);

@@ -18,12 +18,6 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-#else
-constexpr char kSep = '/';
-#endif
-
 std::string Native(const std::string& relative) {
   std::string out = relative;
   for (char& c : out) {
@@ -172,6 +166,14 @@ bool Sandbox::Exists(const std::string& relative) const {
 #else
   struct stat st;
   return lstat(Join(relative).c_str(), &st) == 0;
+#endif
+}
+
+void SetReadOnly(const std::string& path, bool read_only) {
+#ifdef _WIN32
+  SetFileAttributesA(path.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+#else
+  chmod(path.c_str(), read_only ? 0444 : 0644);
 #endif
 }
 

@@ -4,6 +4,15 @@
 #include <map>
 #include <string>
 
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+// Makes a file read-only, or writable again, as the platform understands it.
+void SetReadOnly(const std::string& path, bool read_only);
+
 class Sandbox {
  public:
   Sandbox();

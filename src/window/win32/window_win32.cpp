@@ -1,5 +1,7 @@
 #include "window/win32/window_win32.h"
 
+#include <algorithm>
+
 #include "settings/settings.h"
 #include "window/win32/choosers_win32.h"
 #include "window/win32/resource.h"
@@ -93,5 +95,14 @@ bool Win32Window::IsOnScreen(int left, int top, int width, int height) {
 }
 
 void Win32Window::MoveTo(int left, int top, int width, int height) {
+  // The dialog manager sized the window from the template in the dialog's
+  // own font. A size from the system's base units can be smaller (under
+  // Wine it cuts off the bottom row and the buttons' right edge): never
+  // shrink below what the template needs.
+  RECT current;
+  if (GetWindowRect(dialog_, &current)) {
+    width = std::max(width, static_cast<int>(current.right - current.left));
+    height = std::max(height, static_cast<int>(current.bottom - current.top));
+  }
   MoveWindow(dialog_, left, top, width, height, FALSE);
 }
