@@ -164,7 +164,20 @@ void InitMainDialog(HWND dialog) {
   HICON icon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_APP_ICON));
   SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SetWindowSubclass(GetDlgItem(dialog, ExtractToBox), IgnoreDroppedFiles, 0, 0);
+  const HWND folder_box = GetDlgItem(dialog, ExtractToBox);
+  SetWindowSubclass(folder_box, IgnoreDroppedFiles, 0, 0);
+  // A drop-down combo box's window height is the extent of its open list.
+  // The template's 15 units leave no room for the folder history: open it
+  // eight rows deep.
+  RECT box;
+  if (GetWindowRect(folder_box, &box)) {
+    const LRESULT row = SendMessageA(folder_box, CB_GETITEMHEIGHT, 0, 0);
+    if (row > 0) {
+      SetWindowPos(folder_box, nullptr, 0, 0, box.right - box.left,
+                   (box.bottom - box.top) + 8 * static_cast<int>(row) + 2,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
   if (!StartUp()) EndDialog(dialog, kExitStatus);
 }
 
