@@ -23,15 +23,6 @@ constexpr wchar_t kArchiveFilter[] =
     L"圧縮済みModファイル(*.zip)\0*.ZIP\0"
     L"すべてのファイル (*.*)\0*.*\0";
 
-std::wstring WideFromAnsi(const std::string& ansi) {
-  if (ansi.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                 nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], size);
-  return wide;
-}
-
 // False when some character has no exact counterpart in the ANSI code page.
 // WC_NO_BEST_FIT_CHARS matters: a best fit would quietly turn a name into
 // the name of a different file.
@@ -76,7 +67,7 @@ bool AcceptPath(HWND owner, const std::wstring& chosen, std::size_t max_bytes,
 bool ChooseArchiveFileDialog(HWND owner, const std::string& initial_directory,
                              std::string& path) {
   wchar_t file[kArchiveBuffer] = L"";
-  std::wstring directory = WideFromAnsi(initial_directory);
+  std::wstring directory = Widen(initial_directory, CP_ACP);
 
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;

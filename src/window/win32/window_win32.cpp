@@ -14,12 +14,12 @@ static_assert(IDC_MOD_LIST == ModList && IDC_ADD_MOD == AddModButton &&
 HINSTANCE ProgramInstance = nullptr;
 HWND MainDialog = nullptr;
 
-std::wstring WideFromUtf8(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+std::wstring Widen(const std::string& text, UINT code_page) {
+  if (text.empty()) return std::wstring();
+  int size = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()),
                                  nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
+  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
   return wide;
 }
 

@@ -33,7 +33,9 @@ class Win32Window final : public Window {
   HWND dialog_;
 };
 
-// UTF-8 to UTF-16 for the wide calls; invalid sequences become U+FFFD.
-std::wstring WideFromUtf8(const std::string& utf8);
+// Narrow text in `code_page` to UTF-16 for the wide calls; invalid
+// sequences become U+FFFD.
+std::wstring Widen(const std::string& text, UINT code_page);
+inline std::wstring WideFromUtf8(const std::string& utf8) { return Widen(utf8, CP_UTF8); }
 // Modal error box over `owner` with the program's error caption.
 void ShowErrorBox(HWND owner, const std::wstring& text);
