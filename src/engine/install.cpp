@@ -98,12 +98,16 @@ int ExtractMod(int n, Journal& journal) {
   const ArchiveHandle archive = ArchiveOpen(archive_path);
   if (archive == nullptr) return 1;
   bool ok = true;
+  // Archives list a folder's files together: its path is checked once.
+  std::string last_folder;
   for (const PlannedEntry& entry : entries) {
     if (entry.info.is_directory) {
       ok = CreateFoldersStep(journal, folder, WithoutTrailingSeparator(entry.target));
     } else {
-      ok = CreateFoldersStep(journal, folder, FolderOf(entry.target)) &&
+      const std::string parent = FolderOf(entry.target);
+      ok = (parent == last_folder || CreateFoldersStep(journal, folder, parent)) &&
            WriteEntryStep(journal, entry.target, archive, entry.info);
+      last_folder = parent;
     }
     if (!ok) break;
   }
