@@ -30,6 +30,8 @@
 #include <vector>
 
 #include "engine/archive.h"
+#include "engine/install.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -156,52 +158,19 @@ bool MakeArchive(const std::string& path, std::uint64_t target_bytes) {
   return std::fclose(f) == 0;
 }
 
-// --- Extracting with our reader, the way the engine writes files --------------
+// --- Installing with our engine, as the install button does --------------------
 
-bool MakeParents(const std::string& path) {
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    if (path[i] != '/') continue;
-    const std::string dir = path.substr(0, i);
-    if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
+// Installs the archive into `dest` through the same steps as the program:
+// the backup pass, then the journaled extraction. The settings file lives in
+// a folder beside `dest`.
 int ExtractWithOurs(const std::string& archive_path, const std::string& dest) {
-  ArchiveHandle archive = ArchiveOpen(archive_path);
-  if (archive == nullptr) return 2;
-  ArchiveEntryInfo info;
-  int rc = 0;
-  for (bool more = ArchiveFindFirst(archive, "*.*", info); more && rc == 0;
-       more = ArchiveFindNext(archive, info)) {
-    std::string target = dest + "/" + info.name;
-    for (char& c : target) {
-      if (c == '\\') c = '/';
-    }
-    if (!MakeParents(target)) rc = 3;
-    if (info.is_directory) {
-      if (mkdir(target.c_str(), 0755) != 0 && errno != EEXIST) rc = 3;
-      continue;
-    }
-    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-      rc = 3;
-      break;
-    }
-    const bool ok = ArchiveReadEntry(archive, info, [fd](const void* data, std::size_t size) {
-      const char* p = static_cast<const char*>(data);
-      while (size > 0) {
-        const ssize_t n = write(fd, p, size);
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-      }
-      return true;
-    });
-    if (close(fd) != 0 || !ok) rc = 4;
-  }
-  ArchiveClose(archive);
-  return rc;
+  const std::string settings = dest + ".settings";
+  if (mkdir(settings.c_str(), 0755) != 0 && errno != EEXIST) return 3;
+  SetProgramDirectory(settings + "/");
+  if (!WriteFileName(0, archive_path.c_str()) || !WriteExtractTo(0, dest.c_str())) return 3;
+  Journal journal;
+  if (!BackUpTargets(0, journal)) return 2;
+  return ExtractMod(0, journal) == 0 ? 0 : 4;
 }
 
 // --- Running and measuring ------------------------------------------------------
@@ -358,5 +327,7 @@ int main(int argc, char** argv) {
   }
   EmptyFolder(dest);
   rmdir(dest.c_str());
+  EmptyFolder(dest + ".settings");
+  rmdir((dest + ".settings").c_str());
   return 0;
 }
