@@ -437,3 +437,71 @@ int main(int argc, char** argv) {
   SetProgramUnderTest(argv[1]);
   return RUN_ALL_TESTS();
 }
+
+// The dialog made from the template "MAIN": every control, in tab order,
+// with its id, class, text, styles and place.
+TEST_F(Scenario, DialogHasEveryControlOfItsTemplate) {
+  RunningApp app(App());
+  const HWND dialog = app.dialog();
+  const LONG dialog_style = GetWindowLongA(dialog, GWL_STYLE);
+  const LONG wanted_dialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  EXPECT_EQ(dialog_style & wanted_dialog, wanted_dialog);
+  char caption[64] = {};
+  GetWindowTextA(dialog, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Quorvantel Ver1.3");
+
+  struct Expected {
+    int id;
+    const char* window_class;
+    const char* text;
+    RECT units;  // left, top, right, bottom in dialog units
+    LONG styles;
+  };
+  const Expected controls[] = {
+      // The list box trades WS_BORDER for a client edge, and both lists
+      // drop WS_VSCROLL while they have nothing to scroll.
+      {ModList, "ListBox", "", {0, 0, 110, 100}, WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY},
+      {AddModButton, "Button", "Add NewMod", {115, 5, 165, 20}, WS_TABSTOP},
+      {InstallButton, "Button", "Install", {115, 85, 165, 100},
+       WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON},
+      {RemoveModButton, "Button", "Remove Mod", {115, 25, 165, 40}, WS_TABSTOP},
+      {ExtractToLabel, "Static", "Extract To", {0, 100, 100, 110}, WS_GROUP},
+      {BrowseButton, "Button", "Browse", {115, 110, 165, 125}, WS_TABSTOP},
+      {ExtractToBox, "ComboBox", "", {0, 110, 110, 125},
+       WS_TABSTOP | CBS_DROPDOWN | CBS_NOINTEGRALHEIGHT},
+  };
+  // Dialog units of the dialog's own font: MapDialogRect cannot tell them
+  // from another process, so the list box at (0, 0, 110, 100) sets the scale.
+  RECT list;
+  GetWindowRect(GetDlgItem(dialog, ModList), &list);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&list), 2);
+  const double per_x = (list.right - list.left) / 110.0;
+  const double per_y = (list.bottom - list.top) / 100.0;
+  EXPECT_GT(per_x, 1.0);
+  EXPECT_GT(per_y, 1.0);
+  HWND control = GetWindow(dialog, GW_CHILD);
+  for (const Expected& want : controls) {
+    SCOPED_TRACE(want.id);
+    ASSERT_NE(control, nullptr) << "fewer controls than the template has";
+    EXPECT_EQ(static_cast<short>(GetDlgCtrlID(control)), want.id);
+    char name[32] = {};
+    GetClassNameA(control, name, sizeof name);
+    EXPECT_STREQ(name, want.window_class);
+    char text[64] = {};
+    GetWindowTextA(control, text, sizeof text);
+    if (want.id != ExtractToBox) EXPECT_STREQ(text, want.text);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    EXPECT_EQ(style & (want.styles | WS_VISIBLE | WS_CHILD), want.styles | WS_VISIBLE | WS_CHILD);
+    RECT actual;
+    GetWindowRect(control, &actual);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_NEAR(actual.left, want.units.left * per_x, 2);
+    EXPECT_NEAR(actual.top, want.units.top * per_y, 2);
+    EXPECT_NEAR(actual.right, want.units.right * per_x, 2);
+    // A drop-down combo box sizes its closed height from its font.
+    if (want.id != ExtractToBox) EXPECT_NEAR(actual.bottom, want.units.bottom * per_y, 2);
+    control = GetWindow(control, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(control, nullptr) << "more controls than the template has";
+  EXPECT_EQ(app.CloseBox(), 1u);
+}
