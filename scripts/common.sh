@@ -34,7 +34,7 @@ qv_install_packages() {
   fi
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 qv_configure() {  # build folder, extra cmake arguments...
