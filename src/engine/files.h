@@ -3,9 +3,9 @@
 // platform translates its own error codes into FileResult here, once.
 //
 // Paths are in the platform's narrow encoding (ANSI code page on Windows,
-// UTF-8 on Linux) and have already been through PreparePath: on Windows a
-// path of 260 characters or more arrives as a bare name relative to the
-// current directory that PreparePath chose.
+// UTF-8 on Linux) and have already been through ReachPath (or PreparePath):
+// on Windows a path of 260 characters or more arrives as a bare name
+// relative to the current directory that step chose.
 #include <cstddef>
 #include <cstdint>
 #include <string>
