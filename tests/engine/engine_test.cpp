@@ -57,6 +57,24 @@ class EngineTest : public ::testing::Test {
     }
   }
 
+  // Clicks mod 0 with its k-th file operation failing, for k = 1, 2, ...
+  // `check(k)` judges each failed run; the loop ends at the first k the
+  // command no longer reaches, which is returned.
+  template <typename Check>
+  int ClickFailingEachOperation(Check check) {
+    for (int k = 1;; ++k) {
+      SCOPED_TRACE("k=" + std::to_string(k));
+      window.errors.clear();
+      FailFileOperation(k);
+      Click(0);
+      const int reached = FileOperationCount();
+      FailFileOperation(0);
+      if (reached < k) return k;
+      EXPECT_EQ(window.errors.size(), 1u);
+      if (window.errors.size() != 1u || !check(k)) return k;
+    }
+  }
+
   Sandbox settings;
   Sandbox game;
   RecordingWindow window;
@@ -316,25 +334,16 @@ TEST_F(EngineTest, AnyFailedFileOperationOfAnInstallChangesNothing) {
     ASSERT_TRUE(RestoreBackups(journal));
     ASSERT_EQ(Now(), before);
 
-    int k = 1;
-    for (;; ++k) {
-      SCOPED_TRACE("k=" + std::to_string(k));
-      window.errors.clear();
-      FailFileOperation(k);
-      Click(0);
-      const int reached = FileOperationCount();
-      FailFileOperation(0);
-      if (reached < k) {
-        // The command never got to a k-th operation: it succeeded.
-        EXPECT_TRUE(window.errors.empty());
-        EXPECT_TRUE(IsExtracted(0));
-        break;
-      }
-      ASSERT_EQ(window.errors.size(), 1u);
-      EXPECT_EQ(window.errors[0], k <= backup_operations ? kProcessingError : kExtractionError);
+    const int k = ClickFailingEachOperation([&](int failed) {
+      EXPECT_EQ(window.errors[0],
+                failed <= backup_operations ? kProcessingError : kExtractionError);
       EXPECT_FALSE(IsExtracted(0));
-      ASSERT_EQ(Now(), before);
-    }
+      EXPECT_EQ(Now(), before);
+      return Now() == before;
+    });
+    // The command never got to a k-th operation: it succeeded.
+    EXPECT_TRUE(window.errors.empty());
+    EXPECT_TRUE(IsExtracted(0));
     EXPECT_GT(k, 10);
   }
 }
@@ -357,49 +366,35 @@ TEST_F(EngineTest, AnyFailedFileOperationOfAnUninstallChangesNothing) {
     ASSERT_TRUE(UndoJournal(journal));
     ASSERT_EQ(Now(), installed);
   }
-  int k = 1;
-  for (;; ++k) {
-    SCOPED_TRACE("k=" + std::to_string(k));
-    window.errors.clear();
-    FailFileOperation(k);
-    Click(0);
-    const int reached = FileOperationCount();
-    FailFileOperation(0);
-    if (reached < k) {
-      EXPECT_TRUE(window.errors.empty());
-      EXPECT_FALSE(IsExtracted(0));
-      ExpectRestored(before);
-      break;
-    }
-    ASSERT_EQ(window.errors.size(), 1u);
+  const int k = ClickFailingEachOperation([&](int failed) {
     EXPECT_EQ(window.errors[0], kUninstallError);
-    if (k <= commit_operations) {
+    if (failed <= commit_operations) {
       EXPECT_TRUE(IsExtracted(0));
-      ASSERT_EQ(Now(), installed);
-    } else {
-      // Committed: the originals are back and the flag is clear; the one
-      // file that could not be deleted stays under its set-aside name.
-      EXPECT_FALSE(IsExtracted(0));
-      Tree now = Now();
-      int leftovers = 0;
-      for (auto it = now.begin(); it != now.end();) {
-        if (it->first.find(".qvtrash") != std::string::npos) {
-          ++leftovers;
-          EXPECT_EQ(DeleteRegularFile(game.Join(it->first)), FileResult::Done);
-          it = now.erase(it);
-        } else {
-          ++it;
-        }
-      }
-      EXPECT_EQ(leftovers, 1);
-      ExpectRestored(before);
-      // Put the mod back for the next k.
-      window.errors.clear();
-      Click(0);
-      ASSERT_TRUE(IsExtracted(0));
-      ASSERT_EQ(Now(), installed);
+      EXPECT_EQ(Now(), installed);
+      return Now() == installed;
     }
-  }
+    // Committed: the originals are back and the flag is clear; the one
+    // file that could not be deleted stays under its set-aside name.
+    EXPECT_FALSE(IsExtracted(0));
+    int leftovers = 0;
+    for (const auto& item : Now()) {
+      if (item.first.find(".qvtrash") != std::string::npos) {
+        ++leftovers;
+        EXPECT_EQ(DeleteRegularFile(game.Join(item.first)), FileResult::Done);
+      }
+    }
+    EXPECT_EQ(leftovers, 1);
+    ExpectRestored(before);
+    // Put the mod back for the next k.
+    window.errors.clear();
+    Click(0);
+    EXPECT_TRUE(IsExtracted(0));
+    EXPECT_EQ(Now(), installed);
+    return IsExtracted(0) && Now() == installed;
+  });
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_FALSE(IsExtracted(0));
+  ExpectRestored(before);
   EXPECT_GT(k, commit_operations);
 }
 
