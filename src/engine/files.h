@@ -39,10 +39,7 @@ FileResult WriteToFile(OutputFile* file, const void* data, std::size_t size);
 // The file is closed even when the result is not Done.
 FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time);
 
-// Fault injection for tests: when armed with k > 0, the k-th mutating call
-// above from now on (move, delete, attributes, folders, create, write, close)
-// fails with Refused. Probes (exists, is-folder, current directory) are not
-// counted. 0 disarms. FileOperationCount() tells how many mutating calls ran
-// since the last arming.
-void FailFileOperation(int k);
-int FileOperationCount();
+// Fault injection (fault/fault.h): every mutating call above (move, delete,
+// attributes, folders, create, write, close) counts itself and can be made
+// to fail with Refused; probes (exists, is-folder, current directory) do not.
+#include "fault/fault.h"

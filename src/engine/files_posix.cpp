@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "engine/files_common.h"
+#include "fault/fault.h"
 
 struct OutputFile {
   int fd;

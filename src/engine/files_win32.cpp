@@ -1,7 +1,7 @@
 // The file seam over the ANSI file functions.
 #include <windows.h>
 
-#include "engine/files_common.h"
+#include "fault/fault.h"
 
 struct OutputFile {
   HANDLE handle;
