@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "fault/fault.h"
+#include "engine/files.h"
 
 struct OutputFile {
   int fd;

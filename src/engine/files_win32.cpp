@@ -1,7 +1,7 @@
 // The file seam over the ANSI file functions.
 #include <windows.h>
 
-#include "fault/fault.h"
+#include "engine/files.h"
 
 struct OutputFile {
   HANDLE handle;
