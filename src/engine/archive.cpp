@@ -442,7 +442,33 @@ struct Entry {
   std::uint16_t method = 0;
   std::int64_t modified = 0;
   bool is_directory = false;
+  bool legacy_name = false;  // no UTF-8 flag and no usable Unicode path field
 };
+
+// "./readme.txt" and "data/./y.txt" name the files "readme.txt" and
+// "data/y.txt": some archivers store names that way, and Windows resolves
+// them alike, so the "." components are dropped and the backup name and the
+// uninstallation work on the name that remains. A name that is nothing but
+// "./" stands for the destination folder itself and comes out empty. False
+// for a file whose last component is ".", which names no file.
+bool DropCurrentFolderComponents(std::string& name) {
+  std::string out;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = start;
+    while (end < name.size() && !IsSeparator(static_cast<unsigned char>(name[end]))) {
+      if (IsLeadByte(static_cast<unsigned char>(name[end])) && end + 1 < name.size()) ++end;
+      ++end;
+    }
+    const bool dot = end - start == 1 && name[start] == '.';
+    if (dot && end == name.size()) return false;
+    // The component with the separator that ends it, unless it is ".".
+    if (!dot) out.append(name, start, end < name.size() ? end - start + 1 : end - start);
+    start = end + 1;
+  }
+  name.swap(out);
+  return true;
+}
 
 // Refuses names that are unsafe on their own or that collide with another
 // entry's: the install moves each replaced file aside under its backup name
@@ -591,19 +617,14 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
     }
     if (disk != 0) return false;
 
-    const bool utf8 = (flags & kFlagUtf8) != 0;
-    bool converted;
-    if (utf8) {
-      converted = Utf8ToNarrow(e.raw_name, e.name);
+    if ((flags & kFlagUtf8) != 0) {
+      if (!Utf8ToNarrow(e.raw_name, e.name)) return false;
     } else if (info.has_unicode_path) {
-      converted = Utf8ToNarrow(info.unicode_path, e.name);
+      if (!Utf8ToNarrow(info.unicode_path, e.name)) return false;
     } else {
-      converted = LegacyToNarrow(e.raw_name, e.name);
+      e.legacy_name = true;  // read below, once the whole directory is known
     }
-    if (!converted) return false;
-    e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
 
-    if (e.is_directory && e.size != 0) return false;
     if (method == kStored && e.compressed_size != e.size) return false;
     if (method == kDeflated && e.size / kMaxDeflateRatio > e.compressed_size) return false;
     if (e.size > kMaxTotalSize - total_size) return false;
@@ -617,6 +638,33 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
                                       : DosTimeToUnix(dos_date, dos_time);
     entries.push_back(std::move(e));
   }
+
+  // Names without the UTF-8 flag are read one way for the whole archive:
+  // when every one of them is UTF-8 and some are not plain ASCII, the
+  // archive was written by a tool that stores UTF-8 without saying so, and
+  // reading one name as UTF-8 and another as the code page would mix two
+  // encodings in one mod. Otherwise they are legacy code-page names.
+  bool all_utf8 = true;
+  bool any_beyond_ascii = false;
+  for (const Entry& e : entries) {
+    if (!e.legacy_name) continue;
+    all_utf8 = all_utf8 && IsValidUtf8(e.raw_name);
+    for (const char c : e.raw_name) any_beyond_ascii = any_beyond_ascii || (c & 0x80) != 0;
+  }
+  const bool legacy_as_utf8 = all_utf8 && any_beyond_ascii;
+  for (Entry& e : entries) {
+    if (e.legacy_name && !(legacy_as_utf8 ? Utf8ToNarrow(e.raw_name, e.name)
+                                          : LegacyToNarrow(e.raw_name, e.name))) {
+      return false;
+    }
+    e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
+    if (e.is_directory && e.size != 0) return false;
+    if (!DropCurrentFolderComponents(e.name)) return false;
+  }
+  // "./" itself: the destination folder, which is there already.
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [](const Entry& e) { return e.is_directory && e.name.empty(); }),
+                entries.end());
   if (!CheckEntryNames(entries)) return false;
 
   // The end record's count must match what the directory holds. Without

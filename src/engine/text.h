@@ -23,8 +23,10 @@ std::size_t FindLastSeparator(const std::string& path);
 // represented exactly (or `utf8` is not valid UTF-8).
 bool Utf8ToNarrow(const std::string& utf8, std::string& narrow);
 // Converts legacy zip-name bytes (no UTF-8 flag) to the narrow encoding:
-// unchanged on Windows; on Linux kept when valid UTF-8, otherwise decoded
-// from code page 932. False when that fails.
+// unchanged on Windows, where they must be text of the ANSI code page (no
+// invalid sequence, no control character, the same bytes back); on Linux
+// kept when valid UTF-8, otherwise decoded from code page 932. False when
+// that fails.
 bool LegacyToNarrow(const std::string& legacy, std::string& narrow);
 bool IsValidUtf8(const std::string& text);
 // Converts narrow text to UTF-8 for display in messages; bytes that do not

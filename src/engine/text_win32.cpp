@@ -57,8 +57,21 @@ bool Utf8ToNarrow(const std::string& utf8, std::string& narrow) {
 }
 
 // Unflagged names are taken as bytes of the ANSI code page, which is what the
-// tools that wrote them on this kind of system used.
+// tools that wrote them on this kind of system used; but only when they are
+// text of that code page. Bytes that are not (a Western archive's "caf\x82"
+// under code page 932, where 0x82 swallows the dot) would be turned into
+// other characters by the file system: the file created would not be the one
+// the archive meant, and two stored names could become one file.
 bool LegacyToNarrow(const std::string& legacy, std::string& narrow) {
+  std::wstring wide;
+  if (!ToWide(CP_ACP, MB_ERR_INVALID_CHARS, legacy, wide)) return false;
+  for (const wchar_t c : wide) {
+    // Code pages map their unassigned bytes to control characters (0x81
+    // becomes U+0081 under 1252): no name holds one.
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+  }
+  std::string back;
+  if (!WideToAnsiExact(wide, back) || back != legacy) return false;
   narrow = legacy;
   return true;
 }

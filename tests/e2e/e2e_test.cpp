@@ -320,10 +320,13 @@ TEST_F(Scenario, WindowPositionSurvivesRestart) {
 
 TEST_F(Scenario, FolderBoxAlwaysShowsTheStoredFolder) {
   for (const char* name : {"one", "two", "three"}) {
-    root.MakeDir(std::string("games/") + name);
     WriteMod(std::string(name) + ".zip", {{std::string(name) + ".txt", name}});
   }
-  const std::string three = root.Join("games/three");
+  root.MakeDir("games/one");
+  root.MakeDir("games/two");
+  // Wider than the box: typing at its end is what used to crash the edit.
+  const std::string three = root.Join("games/three, in a folder whose name is wider than the box");
+  root.MakeDir("games/three, in a folder whose name is wider than the box");
   {
     RunningApp app(App());
     AddWithFolder(app, "one.zip", root.Join("games/one"));
@@ -351,12 +354,35 @@ TEST_F(Scenario, FolderBoxAlwaysShowsTheStoredFolder) {
   EXPECT_TRUE(Eventually([&] { return app.Text(ExtractToBox) == three; }))
       << "shows " << app.Text(ExtractToBox);
 
-  // Typing is not taken either: the box is tabbed into (its text selected)
-  // and a key typed over it.
-  SendMessageA(edit, EM_SETSEL, 0, -1);
-  PostMessageA(edit, WM_CHAR, 'x', 0);
-  EXPECT_TRUE(Eventually([&] { return app.Text(ExtractToBox) == three; }))
-      << "shows " << app.Text(ExtractToBox);
+  // Typing is not taken either, and never brings the program down: whole
+  // words, a key at a time, at the end of the long path and over a selected
+  // text, with a mod selected and with none.
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, app.process_id());
+  ASSERT_NE(process, nullptr);
+  const auto type = [&](const char* words) {
+    for (const char* c = words; *c != '\0'; ++c) {
+      // A crash under Wine may leave the process alive in its debugger: an
+      // answer to every key is what shows the program survived it.
+      DWORD_PTR ignored = 0;
+      const bool answered = SendMessageTimeoutA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1,
+                                                SMTO_NORMAL, 5000, &ignored) != 0;
+      ASSERT_TRUE(answered && WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+          << "the program died at '" << *c << "' of \"" << words << "\"";
+    }
+  };
+  for (const int row : {2, -1}) {
+    SCOPED_TRACE("selected row " + std::to_string(row));
+    app.SelectRow(row);
+    const std::string shown = row < 0 ? std::string() : three;
+    const LRESULT end = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(end), end);  // the caret at the end
+    type("the quick brown fox jumps over the lazy dog");
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    type("typed over");
+    EXPECT_TRUE(Eventually([&] { return app.Text(ExtractToBox) == shown; }))
+        << "shows " << app.Text(ExtractToBox);
+  }
+  CloseHandle(process);
 
   EXPECT_EQ(app.CloseBox(), 1u);
   EXPECT_EQ(Setting(Ini(), "FileNo0", "ExtractTo"), root.Join("games/one"));
@@ -468,7 +494,7 @@ TEST_F(Scenario, DialogHasEveryControlOfItsTemplate) {
       {ExtractToLabel, "Static", "Extract To", {0, 100, 100, 110}, WS_GROUP},
       {BrowseButton, "Button", "Browse", {115, 110, 165, 125}, WS_TABSTOP},
       {ExtractToBox, "ComboBox", "", {0, 110, 110, 125},
-       WS_TABSTOP | CBS_DROPDOWN | CBS_NOINTEGRALHEIGHT},
+       WS_TABSTOP | CBS_DROPDOWN | CBS_NOINTEGRALHEIGHT | CBS_AUTOHSCROLL},
   };
   // Dialog units of the dialog's own font: MapDialogRect cannot tell them
   // from another process, so the list box at (0, 0, 110, 100) sets the scale.
@@ -489,7 +515,9 @@ TEST_F(Scenario, DialogHasEveryControlOfItsTemplate) {
     EXPECT_STREQ(name, want.window_class);
     char text[64] = {};
     GetWindowTextA(control, text, sizeof text);
-    if (want.id != ExtractToBox) EXPECT_STREQ(text, want.text);
+    if (want.id != ExtractToBox) {
+      EXPECT_STREQ(text, want.text);
+    }
     const LONG style = GetWindowLongA(control, GWL_STYLE);
     EXPECT_EQ(style & (want.styles | WS_VISIBLE | WS_CHILD), want.styles | WS_VISIBLE | WS_CHILD);
     RECT actual;
@@ -499,7 +527,9 @@ TEST_F(Scenario, DialogHasEveryControlOfItsTemplate) {
     EXPECT_NEAR(actual.top, want.units.top * per_y, 2);
     EXPECT_NEAR(actual.right, want.units.right * per_x, 2);
     // A drop-down combo box sizes its closed height from its font.
-    if (want.id != ExtractToBox) EXPECT_NEAR(actual.bottom, want.units.bottom * per_y, 2);
+    if (want.id != ExtractToBox) {
+      EXPECT_NEAR(actual.bottom, want.units.bottom * per_y, 2);
+    }
     control = GetWindow(control, GW_HWNDNEXT);
   }
   EXPECT_EQ(control, nullptr) << "more controls than the template has";

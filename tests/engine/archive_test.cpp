@@ -396,6 +396,38 @@ TEST(ArchiveNames, LegacyNamesAreCodePage932OrPassedThrough) {
   EXPECT_EQ(names[1], "readme.txt");
 }
 
+// Unflagged names are read one way for the whole archive: as UTF-8 when
+// they all are UTF-8, else as the code page, and a name that is text of
+// neither is refused rather than created under other characters.
+TEST(ArchiveNames, UnflaggedNamesThatAreNotCodePageTextAreRefused) {
+  const Charset charset = NarrowCharset();
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_names_cp437.zip")), -1);
+  const std::vector<std::string> latin = Names("archive_names_utf8_unflagged_latin.zip");
+  const std::vector<std::string> japanese = Names("archive_names_utf8_unflagged_japanese.zip");
+  switch (charset) {
+    case Charset::kUtf8:
+      EXPECT_EQ(latin, (std::vector<std::string>{"readme.txt", "café.txt"}));
+      EXPECT_EQ(japanese, (std::vector<std::string>{"日本語/テキスト.txt"}));
+      break;
+    case Charset::kCp932:  // é has no place in 932
+      EXPECT_TRUE(latin.empty());
+      EXPECT_EQ(japanese, (std::vector<std::string>{
+                              "\x93\xfa\x96\x7b\x8c\xea/\x83\x65\x83\x4c\x83\x58\x83\x67.txt"}));
+      break;
+    case Charset::kOther:  // 1252: é is there, Japanese is not
+      EXPECT_EQ(latin, (std::vector<std::string>{"readme.txt", "caf\xe9.txt"}));
+      EXPECT_TRUE(japanese.empty());
+      break;
+  }
+}
+
+TEST(ArchiveNames, CurrentFolderComponentsAreDropped) {
+  EXPECT_EQ(Names("archive_dot_components.zip"),
+            (std::vector<std::string>{"readme.txt", "data/x.txt", "data/y.txt", "data/sub/"}));
+  // The same file twice, once with "./".
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_dup_dot.zip")), -1);
+}
+
 TEST(ArchiveNames, TrailByte5CIsNotASeparator) {
   const std::string fixture = "archive_names_cp932_trail.zip";
   if (NarrowCharset() == Charset::kOther) {

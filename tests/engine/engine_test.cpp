@@ -81,7 +81,8 @@ class EngineTest : public ::testing::Test {
 };
 
 TEST_F(EngineTest, RoundTripsLeaveTheFolderAsItWas) {
-  for (const char* fixture : {"mod_mixed.zip", "mod_stored.zip", "mod_dirs.zip", "mod_long.zip"}) {
+  for (const char* fixture : {"mod_mixed.zip", "mod_stored.zip", "mod_dirs.zip", "mod_long.zip",
+                              "mod_dot_names.zip", "mod_cp932.zip"}) {
     SCOPED_TRACE(fixture);
     Record(0, fixture);
     const Tree before = Now();
