@@ -127,23 +127,32 @@ HWND FindDescendantOfClass(HWND parent, const char* class_name) {
   return search.found;
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+// Wide calls: a test may leave names outside the ANSI code page (a Korean
+// archive name under 1252), which the narrow calls cannot even name. A
+// folder left behind would be in the way of a later run whose process id
+// Wine hands out again.
+void RemoveTreeW(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
+        RemoveTreeW(child);
       else
-        DeleteFileA(child.c_str());
-    } while (FindNextFileA(search, &entry));
+        DeleteFileW(child.c_str());
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
+}
+
+void RemoveTree(const std::string& path) {
+  // The path itself is ASCII (the temporary folder and our own names).
+  RemoveTreeW(std::wstring(path.begin(), path.end()));
 }
 
 void SnapshotInto(const std::string& root, const std::string& prefix,
