@@ -31,6 +31,7 @@
 
 #include "engine/archive.h"
 #include "engine/install.h"
+#include "engine/record.h"
 #include "settings/settings.h"
 
 namespace {
@@ -161,16 +162,19 @@ bool MakeArchive(const std::string& path, std::uint64_t target_bytes) {
 // --- Installing with our engine, as the install button does --------------------
 
 // Installs the archive into `dest` through the same steps as the program:
-// the backup pass, then the journaled extraction. The settings file lives in
-// a folder beside `dest`.
+// the checks, the plan on disk, the backup pass, the journaled extraction,
+// the commit and the install record. The settings file and the records live
+// in a folder beside `dest`.
 int ExtractWithOurs(const std::string& archive_path, const std::string& dest) {
   const std::string settings = dest + ".settings";
   if (mkdir(settings.c_str(), 0755) != 0 && errno != EEXIST) return 3;
   SetProgramDirectory(settings + "/");
-  if (!WriteFileName(0, archive_path.c_str()) || !WriteExtractTo(0, dest.c_str())) return 3;
-  Journal journal;
-  if (!BackUpTargets(0, journal)) return 2;
-  return ExtractMod(0, journal) == 0 ? 0 : 4;
+  SetRecordFolder(settings + "/records/");
+  DeleteRecord(0);  // from the previous run
+  const CommandResult result =
+      InstallMod(0, ModPaths{archive_path, dest}, [] { return SetExtracted(0, true); });
+  if (result == CommandResult::Refused) return 2;
+  return result == CommandResult::Done ? 0 : 4;
 }
 
 // --- Running and measuring ------------------------------------------------------

@@ -2,16 +2,16 @@
 
 #include <string>
 
-#include "engine/engine.h"
+#include "app/texts.h"
+#include "engine/install.h"
 #include "engine/paths.h"
+#include "engine/record.h"
 #include "engine/text.h"
 #include "modlist/modlist.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
 #include "window/window.h"
 
-const char* const kSettingsWriteError = "設定ファイルに書き込めませんでした。";
-const char* const kProgramDirectoryTooLong = "プログラムのフォルダのパスが長すぎます。";
 
 namespace {
 
@@ -46,9 +46,30 @@ bool StartUpFrom(const std::string& executable_path) {
   if (!SaveWindowPosition()) {
     window.ShowError(std::string(kSettingsWriteError) + "\n" + NarrowToUtf8(SettingsFile()));
   }
+  RepairAtStartUp();
   LoadModList();
   FillExtractHistory();
   return true;
+}
+
+void RepairAtStartUp() {
+  SetRecordFolder(ProgramDirectory + kRecordFolderName + kPathSeparator);
+  const RepairReport report = RepairInterruptedCommand([](const Plan& plan) {
+    switch (plan.kind) {
+      case PlanKind::Install:
+        return IsExtracted(plan.mod);
+      case PlanKind::Uninstall:
+        return !IsExtracted(plan.mod);
+      case PlanKind::Remove:  // the last number is free once the list is renumbered
+        return ReadFileName(plan.count - 1).empty();
+    }
+    return false;
+  });
+  if (!report.repaired) return;
+  const char* text = !report.finished ? kRepairIncomplete
+                     : report.completed ? kRepairCompleted
+                                        : kRepairUndone;
+  MainWindow().ShowError(std::string(text) + "\n" + NarrowToUtf8(DisplayName(report.archive)));
 }
 
 void DispatchCommand(std::uintptr_t command) {
@@ -88,9 +109,9 @@ void RefreshControls() {
 
   const std::string file_name = ReadFileName(n);
   const std::string folder = ReadExtractTo(n);
-  const bool archive_found = !file_name.empty() && FileExists(file_name);
-  if (archive_found && !folder.empty()) {
-    window.SetInstallCaption(IsExtracted(n) ? "UnInstall" : "Install");
+  const bool installed = IsExtracted(n);
+  if (CanToggle(n, file_name, folder, installed)) {
+    window.SetInstallCaption(installed ? "UnInstall" : "Install");
     window.EnableInstall(true);
     return;
   }

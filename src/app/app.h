@@ -14,6 +14,12 @@ bool StartUp();
 // The same for an executable at `executable_path`.
 bool StartUpFrom(const std::string& executable_path);
 
+// Sets the record folder beside the settings file and finishes or undoes a
+// command a crash interrupted; tells the user what it did.
+void RepairAtStartUp();
+// Beside the settings file: the install records and a running command's plan.
+constexpr const char* kRecordFolderName = "Quorvantel.records";
+
 // Runs the command whose control number equals the whole `command` value
 // (high word included): 1003 AddMod, 1004 ToggleInstall, 1005 RemoveMod,
 // 1008 ChooseExtractFolder; anything else runs nothing. RefreshControls
@@ -27,7 +33,4 @@ void RestoreWindowPosition();
 // False when the position could not be written.
 bool SaveWindowPosition();
 
-// Texts of the messages that are not the engine's (UTF-8).
-extern const char* const kSettingsWriteError;
-// The program's own folder is too long for its settings file.
-extern const char* const kProgramDirectoryTooLong;
+#include "app/texts.h"

@@ -8,7 +8,9 @@
 // relative to the current directory that step chose.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 enum class FileResult {
   Done,
@@ -38,6 +40,18 @@ FileResult WriteToFile(OutputFile* file, const void* data, std::size_t size);
 // Sets the modification time (seconds since 1970, UTC) and closes the file.
 // The file is closed even when the result is not Done.
 FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time);
+// Forces the file's data to the disk, then closes it (closed whatever the
+// result): for the program's own records, which must survive a power cut.
+FileResult FlushAndCloseFile(OutputFile* file);
+
+// Reads a whole file, in chunks of bounded size, into `sink`. NotFound when
+// it does not exist; Refused when it cannot be read or the sink returned
+// false. A probe: nothing changes.
+FileResult ReadWholeFile(const std::string& path,
+                         const std::function<bool(const void* data, std::size_t size)>& sink);
+// The names in folder `path` ("." and ".." left out). False when it cannot
+// be listed.
+bool ListFolder(const std::string& path, std::vector<std::string>& names);
 
 // Fault injection (fault/fault.h): every mutating call above (move, delete,
 // attributes, folders, create, write, close) counts itself and can be made

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -6,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "engine/files.h"
 
@@ -125,4 +127,51 @@ FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time) {
   if (fail) return FileResult::Refused;
   if (!timed) return Translate(error);
   return closed ? FileResult::Done : FileResult::Refused;
+}
+
+FileResult FlushAndCloseFile(OutputFile* file) {
+  const bool fail = InjectedFailure();
+  const bool synced = fsync(file->fd) == 0;
+  const int error = errno;
+  const bool closed = close(file->fd) == 0;
+  delete file;
+  if (fail) return FileResult::Refused;
+  if (!synced) return Translate(error);
+  return closed ? FileResult::Done : FileResult::Refused;
+}
+
+FileResult ReadWholeFile(const std::string& path,
+                         const std::function<bool(const void* data, std::size_t size)>& sink) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FromErrno();
+  static constexpr std::size_t kChunk = 256 * 1024;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  FileResult result = FileResult::Done;
+  for (;;) {
+    const ssize_t n = read(fd, buffer.get(), kChunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result = FromErrno();
+      break;
+    }
+    if (n == 0) break;
+    if (!sink(buffer.get(), static_cast<std::size_t>(n))) {
+      result = FileResult::Refused;
+      break;
+    }
+  }
+  close(fd);
+  return result;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>& names) {
+  names.clear();
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) return false;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return true;
 }

@@ -1,6 +1,8 @@
 // The file seam over the ANSI file functions.
 #include <windows.h>
 
+#include <memory>
+
 #include "engine/files.h"
 
 struct OutputFile {
@@ -116,4 +118,52 @@ FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time) {
   if (fail) return FileResult::Refused;
   if (!timed) return Translate(error);
   return closed ? FileResult::Done : FileResult::Refused;
+}
+
+FileResult FlushAndCloseFile(OutputFile* file) {
+  const bool fail = InjectedFailure();
+  const BOOL flushed = FlushFileBuffers(file->handle);
+  const DWORD error = GetLastError();
+  const BOOL closed = CloseHandle(file->handle);
+  delete file;
+  if (fail) return FileResult::Refused;
+  if (!flushed) return Translate(error);
+  return closed ? FileResult::Done : FileResult::Refused;
+}
+
+FileResult ReadWholeFile(const std::string& path,
+                         const std::function<bool(const void* data, std::size_t size)>& sink) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  static constexpr DWORD kChunk = 256 * 1024;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  FileResult result = FileResult::Done;
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(handle, buffer.get(), kChunk, &read, nullptr)) {
+      result = LastError();
+      break;
+    }
+    if (read == 0) break;
+    if (!sink(buffer.get(), read)) {
+      result = FileResult::Refused;
+      break;
+    }
+  }
+  CloseHandle(handle);
+  return result;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>& names) {
+  names.clear();
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+  return true;
 }

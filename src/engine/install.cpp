@@ -1,32 +1,19 @@
 #include "engine/install.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <unordered_set>
 
 #include "engine/files.h"
+#include "engine/journal.h"
 #include "engine/paths.h"
+#include "engine/record.h"
+#include "engine/steps.h"
 #include "engine/text.h"
-#include "settings/settings.h"
 
 namespace {
-
-// Two spellings name the same file where the file system ignores case.
-std::string FileKey(const std::string& path) {
-#ifdef _WIN32
-  std::string key = path;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(key[i]);
-    if (IsLeadByte(c) && i + 1 < key.size()) {
-      ++i;  // a trail byte is no letter
-    } else {
-      key[i] = static_cast<char>(std::tolower(c));
-    }
-  }
-  return key;
-#else
-  return path;
-#endif
-}
 
 std::string WithoutTrailingSeparator(const std::string& path) {
   std::string out = path;
@@ -39,80 +26,167 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-}  // namespace
+// The backups other installed mods' records will put back: taking one of
+// those names would hand this mod's original to the other mod's file.
+std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
+  std::unordered_set<std::string> reserved;
+  if (RecordFolder().empty()) return reserved;
+  std::string folder = RecordFolder().substr(0, RecordFolder().size() - 1);
+  std::vector<std::string> names;
+  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, names)) return reserved;
+  for (const std::string& name : names) {
+    if (name.compare(0, 6, "FileNo") != 0 || name.size() == 6 ||
+        name.find_first_not_of("0123456789", 6) != std::string::npos) {
+      continue;
+    }
+    const int other = std::atoi(name.c_str() + 6);
+    InstallRecord record;
+    if (other == n || !LoadRecord(other, record)) continue;
+    for (const RecordedMove& move : record.originals) {
+      reserved.insert(FileKey(InFolder(record, move.to)));
+    }
+  }
+  return reserved;
+}
 
-bool BackUpTargets(int n, Journal& journal) {
-  const std::string folder = ReadExtractTo(n);
+// Plans the install: every check that can be made before anything is
+// touched, and what the install will have done.
+bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan) {
+  const std::string& folder = mod.folder;
   // A folder that is gone (an unplugged drive, a moved game) is not created
   // afresh: installing there would only scatter the mod's files.
   if (folder.empty() || !PathIsFolder(folder)) return false;
-  std::vector<PlannedEntry> entries;
-  if (!PlanEntries(n, ReadFileName(n), entries)) return false;
+  if (!PlanEntries(folder, mod.archive, entries)) return false;
+  const std::unordered_set<std::string> reserved = BackupsOfOtherRecords(n);
 
-  // Everything is checked before anything is touched.
+  plan.kind = PlanKind::Install;
+  plan.mod = n;
+  InstallRecord& record = plan.record;
+  record.archive = mod.archive;
+  record.folder = folder;
+  const auto relative = [&folder](const std::string& path) {
+    return path.substr(folder.size() + 1);
+  };
+
   struct Slot {
     int users = 0;
     bool target_exists = false;
   };
   std::map<std::string, Slot> slots;  // by backup name
-  std::vector<const PlannedEntry*> existing;
+  std::set<std::string> folders_seen;
   for (const PlannedEntry& entry : entries) {
+    // Every folder on the way that is not there yet is the install's own.
+    const std::string parent =
+        entry.info.is_directory ? WithoutTrailingSeparator(entry.target) : FolderOf(entry.target);
+    for (std::size_t at = folder.size() + 1; at <= parent.size(); ++at) {
+      if (at < parent.size() && parent[at] != kPathSeparator) {
+        if (IsLeadByte(static_cast<unsigned char>(parent[at])) && at + 1 < parent.size()) ++at;
+        continue;
+      }
+      const std::string part = parent.substr(0, at);
+      if (!folders_seen.insert(FileKey(part)).second) continue;
+      if (PathIsFolder(part)) continue;
+      if (PathExists(part)) return false;  // a file stands where a folder must go
+      record.folders.push_back(relative(part));
+    }
     if (entry.info.is_directory) continue;
+
     // A folder at a file's place would be moved aside whole.
     if (PathIsFolder(entry.target)) return false;
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
     // A taken backup name belongs to another installed mod: either it saved
-    // this very file, or it saved a file sharing the name, which our
+    // this very file, or it saved a file sharing the name, which its
     // uninstallation would then put in the wrong place.
-    if (PathExists(backup)) return false;
+    if (reserved.count(FileKey(backup)) != 0 || PathExists(backup)) return false;
     const bool exists = PathExists(entry.target);
     Slot& slot = slots[FileKey(backup)];
     ++slot.users;
     slot.target_exists = slot.target_exists || exists;
-    if (exists) existing.push_back(&entry);
+    record.files.push_back({relative(entry.target), entry.info.size, entry.info.crc32, true});
+    if (exists) record.originals.push_back({relative(entry.target), relative(backup)});
   }
   for (const auto& slot : slots) {
     // a.txt and a.dat share a.qvs: one original could be saved, but the
     // uninstallation could not tell whose it is.
     if (slot.second.users > 1 && slot.second.target_exists) return false;
   }
-
-  for (const PlannedEntry* entry : existing) {
-    std::string backup;
-    if (!MakeBackup(entry->target, &backup)) {
-      RestoreBackups(journal);
-      return false;
-    }
-    journal.steps.push_back({JournalStep::Moved, entry->target, backup});
-  }
   return true;
 }
 
-int ExtractMod(int n, Journal& journal) {
-  const std::string folder = ReadExtractTo(n);
-  const std::string archive_path = ReadFileName(n);
-  std::vector<PlannedEntry> entries;
-  if (folder.empty() || !PlanEntries(n, archive_path, entries)) return 1;
-  if (entries.empty()) return 0;
-  const ArchiveHandle archive = ArchiveOpen(archive_path);
-  if (archive == nullptr) return 1;
+// Extracts every entry, recording each file and folder it creates.
+bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Journal& journal) {
+  if (entries.empty()) return true;
+  const ArchiveHandle archive = ArchiveOpen(mod.archive);
+  if (archive == nullptr) return false;
   bool ok = true;
   // Archives list a folder's files together: its path is checked once.
   std::string last_folder;
   for (const PlannedEntry& entry : entries) {
     if (entry.info.is_directory) {
-      ok = CreateFoldersStep(journal, folder, WithoutTrailingSeparator(entry.target));
+      ok = CreateFoldersStep(journal, mod.folder, WithoutTrailingSeparator(entry.target));
     } else {
       const std::string parent = FolderOf(entry.target);
-      ok = (parent == last_folder || CreateFoldersStep(journal, folder, parent)) &&
+      ok = (parent == last_folder || CreateFoldersStep(journal, mod.folder, parent)) &&
            WriteEntryStep(journal, entry.target, archive, entry.info);
       last_folder = parent;
     }
     if (!ok) break;
   }
   ArchiveClose(archive);
-  return ok ? 0 : 1;
+  return ok;
 }
 
-bool RestoreBackups(Journal& journal) { return UndoJournal(journal); }
+}  // namespace
+
+CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit) {
+  std::vector<PlannedEntry> entries;
+  Plan plan;
+  if (!PlanInstall(mod, n, entries, plan)) return CommandResult::Refused;
+  // Nothing is touched until the plan is on disk: without it a crash could
+  // not be repaired.
+  if (!SavePlan(plan)) return CommandResult::Refused;
+
+  Journal journal;
+  // Taken back at once; what cannot be is left to the next start's repair,
+  // which the plan still on disk asks for.
+  const auto abandon = [&journal](CommandResult result) {
+    if (UndoJournal(journal)) DeletePlan();
+    return result;
+  };
+  for (const RecordedMove& original : plan.record.originals) {
+    const std::string target = InFolder(plan.record, original.from);
+    std::string backup;
+    if (!MakeBackup(target, &backup)) return abandon(CommandResult::Refused);
+    journal.steps.push_back({JournalStep::Moved, target, backup});
+  }
+  if (!Extract(mod, entries, journal)) return abandon(CommandResult::ExtractionFailed);
+  // The file must never say "not installed" while the mod's files are in
+  // place: without the flag, undo the installation.
+  if (!commit()) return abandon(CommandResult::Refused);
+  // Committed. Should the record not be written now, the plan stays and the
+  // next start writes it.
+  if (SaveRecord(n, plan.record)) DeletePlan();
+  return CommandResult::Done;
+}
+
+bool RenumberRecords(int removed, int count, const CommitStep& commit) {
+  // The removed mod is not installed: a record of its number is a stale one
+  // (left by an older copy of the program) and would block the renumbering.
+  if (!DeleteRecord(removed)) return false;
+  Plan plan;
+  plan.kind = PlanKind::Remove;
+  plan.mod = removed;
+  plan.count = count;
+  for (int i = removed + 1; i < count; ++i) {
+    if (RecordExists(i)) plan.set_aside.push_back({std::to_string(i), std::to_string(i - 1)});
+  }
+  if (plan.set_aside.empty()) return commit();
+  if (!SavePlan(plan)) return false;
+  if (!commit()) {
+    DeletePlan();
+    return false;
+  }
+  if (FinishRenumbering(plan)) DeletePlan();
+  return true;
+}

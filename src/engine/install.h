@@ -1,30 +1,64 @@
 #pragma once
-// Installation and uninstallation of one mod, each either complete or undone.
+// Installation and uninstallation of one mod, handed its archive and folder
+// once. Each command writes its plan before its first change, reaches its
+// commit point through `commit` (which stores the mod's new state), and
+// either completes or leaves every file as it was; a crash in between is
+// repaired at the next start (RepairInterruptedCommand).
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/journal.h"
+struct ModPaths {
+  std::string archive;
+  std::string folder;
+};
 
-// Moves every existing file that mod n's archive would overwrite aside under
-// its backup name. Refuses, with nothing changed, when the archive cannot be
-// read, the mod's folder is missing, a target is a folder, a backup name is
-// taken or shared with another entry of the archive. On a refusal every
-// backup of this attempt has been moved back.
-bool BackUpTargets(int n, Journal& journal);
+enum class CommandResult {
+  Done,
+  Refused,           // nothing was changed: unreadable archive, taken backup, no plan...
+  ExtractionFailed,  // the extraction failed and was taken back
+  UninstallFailed,   // the uninstallation failed and was taken back
+};
 
-// Extracts mod n's archive into its folder; 0 on success. Every file and
-// folder it creates is recorded in `journal`.
-int ExtractMod(int n, Journal& journal);
+// Commits the command: true when the mod's new state is stored.
+using CommitStep = std::function<bool()>;
 
-// Moves the backups recorded in `journal` back (and removes what an
-// extraction wrote). False when some step could not be taken back.
-bool RestoreBackups(Journal& journal);
+// Moves every file the archive would overwrite aside under its backup name,
+// extracts the archive, commits, and keeps what it did as mod n's record.
+// Refused, with nothing changed, when the archive cannot be read, the folder
+// is missing, a target is a folder, a backup name is taken on disk or by
+// another mod's record, or shared with another entry whose target exists.
+CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit);
 
-// Removes mod n's files and moves their backups back. The removed files are
-// kept under temporary names until FinishUninstall, so that UndoJournal can
-// still put everything back. Fails, with nothing changed, when a target
-// cannot be moved (locked, denied) or has become a folder.
-bool UninstallMod(int n, Journal& journal, std::vector<std::string>& removed);
-// Deletes the files UninstallMod set aside. False when some could not be
-// deleted (they stay under their temporary names).
-bool FinishUninstall(const std::vector<std::string>& removed);
+// Takes back what mod n's record says the install did: deletes the files it
+// created that still hold what it wrote, keeps the others beside their
+// place (their full paths in `kept`), and moves its backups back. A mod
+// installed before records existed is uninstalled from its archive's list.
+CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                           std::vector<std::string>& kept);
+
+// Where a file the user changed is kept: "name (kept).ext", numbered when
+// that is taken.
+std::string KeptName(const std::string& path);
+
+// What the start-up repair found and did.
+struct RepairReport {
+  bool repaired = false;   // a command had been interrupted and was dealt with
+  bool completed = false;  // it had committed and was finished, else undone
+  bool finished = false;   // every step could be taken (else it is tried again next start)
+  std::string archive;     // the archive of the mod it was about
+  int mod = -1;
+};
+
+// The caller tells whether the interrupted command had reached its commit
+// point (for an install: the mod is marked installed).
+using IsCommitted = std::function<bool(const struct Plan& plan)>;
+
+// Finishes or undoes a command a crash interrupted, from its plan and what
+// the folder shows; safe to run again after a crash of its own.
+RepairReport RepairInterruptedCommand(const IsCommitted& committed);
+
+// Renumbers the records of mods after `removed` (of `count` mods) with the
+// list itself: `commit` writes the renumbered list. False when the records
+// could not be prepared or `commit` failed; nothing changed then.
+bool RenumberRecords(int removed, int count, const CommitStep& commit);

@@ -103,7 +103,17 @@ bool UndoJournal(Journal& journal) {
   return all;
 }
 
-bool PlanEntries(int n, const std::string& archive_path, std::vector<PlannedEntry>& entries) {
+bool RemoveFolderIfEmpty(const std::string& path) {
+  std::string reached = path;
+  if (!ReachPath(reached)) return false;
+  if (!IsFolder(reached)) return true;
+  std::vector<std::string> names;
+  if (!ListFolder(reached, names)) return false;
+  return !names.empty() || RemoveEmptyFolder(reached) == FileResult::Done;
+}
+
+bool PlanEntries(const std::string& folder, const std::string& archive_path,
+                 std::vector<PlannedEntry>& entries) {
   entries.clear();
   const long long count = ArchiveCountEntries(archive_path);
   if (count < 0) return false;
@@ -117,10 +127,7 @@ bool PlanEntries(int n, const std::string& archive_path, std::vector<PlannedEntr
     if (!ok) break;
     PlannedEntry planned;
     planned.info = info;
-    ok = TargetPath(n, info.name, planned.target);
-    for (char& c : planned.target) {
-      if (c == '/') c = kPathSeparator;  // one spelling for the same path
-    }
+    ok = TargetPath(folder, info.name, planned.target);
     if (ok) entries.push_back(std::move(planned));
   }
   ArchiveClose(archive);

@@ -43,5 +43,10 @@ struct PlannedEntry {
   std::string target;  // full target path
 };
 // False when the archive cannot be read, an enumeration ends early, or a
-// target path cannot be formed. Directory entries are included.
-bool PlanEntries(int n, const std::string& archive_path, std::vector<PlannedEntry>& entries);
+// target path in `folder` cannot be formed. Directory entries are included.
+bool PlanEntries(const std::string& folder, const std::string& archive_path,
+                 std::vector<PlannedEntry>& entries);
+
+// Removes a folder if it is empty. True when it is gone or holds something
+// (then it is not this command's to remove).
+bool RemoveFolderIfEmpty(const std::string& path);

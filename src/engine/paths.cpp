@@ -2,18 +2,19 @@
 
 #include "engine/files.h"
 #include "engine/text.h"
-#include "settings/settings.h"
 
-bool TargetPath(int n, const std::string& stored_name, std::string& out) {
-  const std::string folder = ReadExtractTo(n);
+bool TargetPath(const std::string& folder, const std::string& stored_name, std::string& out) {
   if (folder.empty()) return false;
+  // One spelling for one path: archives may separate with either slash. A
+  // trail byte 0x5C is part of its character, not a separator.
   std::string name = stored_name;
-#ifndef _WIN32
-  // Archives made on Windows may separate with backslashes.
-  for (char& c : name) {
-    if (c == '\\') c = '/';
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
+      ++i;
+    } else if (name[i] == '/' || name[i] == '\\') {
+      name[i] = kPathSeparator;
+    }
   }
-#endif
   std::string path = folder + kPathSeparator + name;
   if (path.size() > kMaxTargetPath) return false;
   out = path;

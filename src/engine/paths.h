@@ -10,9 +10,10 @@ constexpr std::size_t kMaxFolderPath = 259;   // a folder or a file name
 constexpr std::size_t kLongPath = 260;        // from here the current-directory step applies (Windows)
 constexpr const char* kBackupExtension = "qvs";
 
-// The mod's folder, one separator, then the stored name unchanged.
-// False when the mod has no folder or the result exceeds kMaxTargetPath.
-bool TargetPath(int n, const std::string& stored_name, std::string& out);
+// The mod's folder, one separator, then the stored name with its separators
+// made the platform's. False when there is no folder or the result exceeds
+// kMaxTargetPath.
+bool TargetPath(const std::string& folder, const std::string& stored_name, std::string& out);
 
 // The backup name of a file name (no folder part): cut after its last dot and
 // add "qvs"; a name without a dot gets "qvs" appended.

@@ -1,73 +1,157 @@
-#include <string>
+#include <zlib.h>
 
+#include <set>
+
+#include "engine/files.h"
 #include "engine/install.h"
+#include "engine/journal.h"
 #include "engine/paths.h"
-#include "settings/settings.h"
+#include "engine/record.h"
+#include "engine/steps.h"
+#include "engine/text.h"
 
 namespace {
 
-// A free name beside `target` to hold it until the uninstallation is
-// committed. Empty when none fits.
-std::string SetAsideName(const std::string& target) {
-  for (int k = 0; k < 1000; ++k) {
-    const std::string name = target + ".qvtrash" + (k == 0 ? std::string() : std::to_string(k));
+// Whether the file still holds exactly what the install wrote.
+bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& file) {
+  std::string reached = path;
+  if (!ReachPath(reached)) return false;
+  std::uint64_t size = 0;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  const FileResult read = ReadWholeFile(reached, [&](const void* data, std::size_t length) {
+    size += length;
+    if (size > file.size) return false;  // longer than written: changed
+    crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(length));
+    return true;
+  });
+  return read == FileResult::Done && size == file.size && crc == file.crc;
+}
+
+// A free name beside `target`, not yet chosen in this plan. Empty when none
+// fits. `make(k)` spells the k-th candidate.
+template <typename Spell>
+std::string FreeName(std::set<std::string>& taken, Spell make) {
+  for (int k = 1; k < 1000; ++k) {
+    const std::string name = make(k);
     if (name.size() > kMaxTargetPath) return std::string();
-    if (!PathExists(name)) return name;
+    if (!PathExists(name) && taken.insert(FileKey(name)).second) return name;
   }
   return std::string();
 }
 
-}  // namespace
+std::string TrashName(const std::string& target, std::set<std::string>& taken) {
+  return FreeName(taken, [&target](int k) {
+    return target + ".qvtrash" + (k == 1 ? std::string() : std::to_string(k));
+  });
+}
 
-bool UninstallMod(int n, Journal& journal, std::vector<std::string>& removed) {
-  removed.clear();
-  // With the folder gone (an unplugged drive) every target would look
-  // "already removed" and the mod would be marked uninstalled for nothing.
-  const std::string folder = ReadExtractTo(n);
-  if (folder.empty() || !PathIsFolder(folder)) return false;
+std::string KeptName(const std::string& target, std::set<std::string>& taken) {
+  const std::size_t separator = FindLastSeparator(target);
+  const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
+  const std::size_t dot = target.rfind('.');
+  const std::size_t cut = dot == std::string::npos || dot < start ? target.size() : dot;
+  return FreeName(taken, [&](int k) {
+    return target.substr(0, cut) + (k == 1 ? " (kept)" : " (kept " + std::to_string(k) + ")") +
+           target.substr(cut);
+  });
+}
+
+// A mod installed before records existed: its archive's list as it stands
+// and the folder are all there is to go by, as they were then.
+bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
+  record = InstallRecord();
+  record.archive = mod.archive;
+  record.folder = mod.folder;
   std::vector<PlannedEntry> entries;
-  if (!PlanEntries(n, ReadFileName(n), entries)) return false;
-
-  // A folder where a file was installed cannot be removed as a file.
-  for (const PlannedEntry& entry : entries) {
-    if (!entry.info.is_directory && PathIsFolder(entry.target)) return false;
-  }
-
-  // First every file the mod put in place is set aside. A file that is
-  // locked or denied fails here, before any original was touched; a file
-  // that is already gone is no error.
-  for (const PlannedEntry& entry : entries) {
-    if (entry.info.is_directory || !PathExists(entry.target)) continue;
-    const std::string aside = SetAsideName(entry.target);
-    if (aside.empty() || !MoveStep(journal, entry.target, aside)) {
-      UndoJournal(journal);
-      removed.clear();
-      return false;
-    }
-    removed.push_back(aside);
-  }
-
-  // Then the originals come back from their backups.
+  if (mod.folder.empty() || !PlanEntries(mod.folder, mod.archive, entries)) return false;
+  std::set<std::string> backups;
   for (const PlannedEntry& entry : entries) {
     if (entry.info.is_directory) continue;
+    const std::string relative = entry.target.substr(mod.folder.size() + 1);
+    record.files.push_back({relative, 0, 0, false});
     std::string backup;
-    if (!BackupName(entry.target, backup, kMaxTargetPath)) {
-      UndoJournal(journal);
-      removed.clear();
-      return false;
-    }
-    if (!PathExists(backup)) continue;
-    if (!MoveStep(journal, backup, entry.target)) {
-      UndoJournal(journal);
-      removed.clear();
-      return false;
+    if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
+    // Two entries may share a backup name; the first in archive order gets it.
+    if (PathExists(backup) && backups.insert(FileKey(backup)).second) {
+      record.originals.push_back({relative, backup.substr(mod.folder.size() + 1)});
     }
   }
   return true;
 }
 
-bool FinishUninstall(const std::vector<std::string>& removed) {
-  bool all = true;
-  for (const std::string& path : removed) all = DeletePath(path) && all;
-  return all;
+bool PlanUninstall(int n, const ModPaths& mod, Plan& plan) {
+  plan.kind = PlanKind::Uninstall;
+  plan.mod = n;
+  InstallRecord& record = plan.record;
+  // The record tells what was installed, whatever the archive holds now;
+  // it is this mod's while it names the same archive.
+  if (!LoadRecord(n, record) || record.archive != mod.archive) {
+    if (!RecordFromArchive(mod, record)) return false;
+  }
+  // With the folder gone (an unplugged drive) every file would look
+  // "already removed" and the mod would be marked uninstalled for nothing.
+  if (record.folder.empty() || !PathIsFolder(record.folder)) return false;
+
+  std::set<std::string> taken;
+  for (const InstallRecord::File& file : record.files) {
+    const std::string target = InFolder(record, file.path);
+    // A folder where a file was installed cannot be moved as a file.
+    if (PathIsFolder(target)) return false;
+    if (!PathExists(target)) continue;  // already gone: nothing to do
+    const bool ours = !file.verify || HoldsWhatWasWritten(target, file);
+    const std::string aside = ours ? TrashName(target, taken) : KeptName(target, taken);
+    if (aside.empty()) return false;
+    (ours ? plan.set_aside : plan.kept)
+        .push_back({file.path, aside.substr(record.folder.size() + 1)});
+  }
+  // A backup the user deleted cannot come back; the rest do.
+  std::vector<RecordedMove> restorable;
+  for (const RecordedMove& original : record.originals) {
+    if (PathExists(InFolder(record, original.to))) restorable.push_back(original);
+  }
+  record.originals.swap(restorable);
+  return true;
+}
+
+}  // namespace
+
+CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                           std::vector<std::string>& kept) {
+  kept.clear();
+  Plan plan;
+  if (!PlanUninstall(n, mod, plan) || !SavePlan(plan)) return CommandResult::UninstallFailed;
+
+  const InstallRecord& record = plan.record;
+  Journal journal;
+  const auto abandon = [&journal]() {
+    if (UndoJournal(journal)) DeletePlan();
+    return CommandResult::UninstallFailed;
+  };
+  // First every installed file is moved out of the way: one that is locked
+  // or denied fails here, before any original was touched.
+  for (const auto* moves : {&plan.set_aside, &plan.kept}) {
+    for (const RecordedMove& move : *moves) {
+      if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
+        return abandon();
+      }
+    }
+  }
+  // Then the originals come back from their backups.
+  for (const RecordedMove& original : record.originals) {
+    if (!MoveStep(journal, InFolder(record, original.to), InFolder(record, original.from))) {
+      return abandon();
+    }
+  }
+  // Still flagged as installed, a later click would remove the originals
+  // just restored: without the cleared flag, undo the uninstallation.
+  if (!commit()) return abandon();
+
+  for (const RecordedMove& move : plan.kept) kept.push_back(InFolder(record, move.to));
+  bool finished = true;
+  for (const RecordedMove& move : plan.set_aside) {
+    finished = DeletePath(InFolder(record, move.to)) && finished;
+  }
+  // What could not be deleted now is deleted by the next start's repair.
+  if (finished && DeleteRecord(n) && DeletePlan()) return CommandResult::Done;
+  return CommandResult::UninstallFailed;
 }

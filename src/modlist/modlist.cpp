@@ -1,8 +1,10 @@
 #include "modlist/modlist.h"
 
 #include <string>
+#include <vector>
 
 #include "app/app.h"
+#include "engine/install.h"
 #include "engine/paths.h"
 #include "engine/text.h"
 #include "settings/settings.h"
@@ -28,7 +30,7 @@ void ReloadAfterWriteFailure() {
 
 // Writes the record of mod `from` under number `to`: all three keys, so that
 // a missing ExtractTo becomes an empty one and any non-zero Extracted a 1.
-bool MoveRecord(int from, int to, std::string& file_name) {
+bool MoveModRecord(int from, int to, std::string& file_name) {
   file_name = ReadFileName(from);
   const std::string folder = ReadExtractTo(from);
   const bool extracted = IsExtracted(from);
@@ -77,32 +79,46 @@ void RemoveMod() {
   Window& window = MainWindow();
   const int removed = window.SelectedRow();
   if (removed < 0 || removed >= ModCount) return;
+  // Its files and backups would be stranded, with nothing left to take
+  // them back.
+  if (IsExtracted(removed)) {
+    window.ShowError(kRemoveInstalledError);
+    return;
+  }
 
-  window.ClearRows();
-  for (int i = 0; i < ModCount; ++i) {
-    if (i == removed) continue;
-    const int to = i < removed ? i : i - 1;
-    std::string file_name;
-    if (!MoveRecord(i, to, file_name)) {
-      ReloadAfterWriteFailure();
-      return;
+  std::vector<std::string> rows;
+  const bool renumbered = RenumberRecords(removed, ModCount, [&] {
+    for (int i = 0; i < ModCount; ++i) {
+      if (i == removed) continue;
+      std::string file_name;
+      if (!MoveModRecord(i, i < removed ? i : i - 1, file_name)) return false;
+      rows.push_back(file_name);
     }
-    window.AppendRow(DisplayName(file_name), to);
-  }
-
-  --ModCount;
-  // The flag goes first: should a later write fail, no record is left marked
-  // installed without its archive, for the next added mod to inherit.
-  if (!SetExtracted(ModCount, false) || !WriteFileName(ModCount, nullptr) ||
-      !WriteExtractTo(ModCount, nullptr)) {
+    // The flag goes first: should a later write fail, no record is left
+    // marked installed without its archive, for the next added mod to inherit.
+    const int last = ModCount - 1;
+    return SetExtracted(last, false) && WriteFileName(last, nullptr) &&
+           WriteExtractTo(last, nullptr);
+  });
+  window.ClearRows();
+  if (!renumbered) {
     ReloadAfterWriteFailure();
+    return;
   }
+  --ModCount;
+  for (int i = 0; i < ModCount; ++i) window.AppendRow(DisplayName(rows[i]), i);
 }
 
 void ChooseExtractFolder() {
   Window& window = MainWindow();
   const int selected = window.SelectedRow();
   if (selected < 0) return;
+  // The install record holds the folder the files went to; a new folder
+  // would send the uninstallation elsewhere.
+  if (IsExtracted(selected)) {
+    window.ShowError(kBrowseInstalledError);
+    return;
+  }
   std::string folder;
   if (!window.BrowseForFolder(folder)) return;
   window.SetFolderText(folder);

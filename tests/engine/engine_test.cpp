@@ -1,9 +1,11 @@
 // Install and uninstall over real folders, through the install command.
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
+#include "app/app.h"
 #include "engine/files.h"
 #include "engine/install.h"
+#include "engine/record.h"
+#include "modlist/modlist.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
 #include "support/sandbox.h"
@@ -20,6 +22,9 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramDirectory(settings.path() + kSep);
+    // As after the program's first run: the record folder is there.
+    settings.MakeDir(kRecordFolderName);
+    SetRecordFolder(settings.Join(kRecordFolderName) + kSep);
     // The folder a user's game would be in, with files mods replace.
     game.WriteFile("a.txt", "original a\n");
     game.WriteFile("data/b.dat", "original b");
@@ -30,6 +35,8 @@ class EngineTest : public ::testing::Test {
   void TearDown() override {
     FailFileOperation(0);
     SetProgramDirectory(std::string());
+    SetRecordFolder(std::string());
+    ModCount = 0;
   }
 
   void Record(int n, const std::string& fixture) {
@@ -57,21 +64,57 @@ class EngineTest : public ::testing::Test {
     }
   }
 
-  // Clicks mod 0 with its k-th file operation failing, for k = 1, 2, ...
-  // `check(k)` judges each failed run; the loop ends at the first k the
-  // command no longer reaches, which is returned.
-  template <typename Check>
-  int ClickFailingEachOperation(Check check) {
+  // The game folder, the settings file and the records: all a command or
+  // the repair after it may change.
+  struct State {
+    Tree game;
+    Tree settings;
+    bool operator==(const State& other) const {
+      return game == other.game && settings == other.settings;
+    }
+  };
+  State Whole() const { return {Now(), Snapshot(settings.path())}; }
+  void Reset(const State& state) {
+    window.errors.clear();
+    game.Restore(state.game);
+    settings.Restore(state.settings);
+  }
+
+  // Runs `command` from `before` with its k-th changing step failed (the
+  // command takes back what it did) and, again, crashed at (that step and
+  // every later one fail: nothing more happens, not even an undo), for every
+  // k the command reaches. Each time the start-up repair follows, itself
+  // crashed at each of its steps in turn and then run again. The state must
+  // then be `before` or `after`, byte for byte. Returns the number of steps
+  // the command takes.
+  template <typename Command>
+  int CheckEveryStep(Command command, const State& before, const State& after) {
     for (int k = 1;; ++k) {
-      SCOPED_TRACE("k=" + std::to_string(k));
-      window.errors.clear();
-      FailFileOperation(k);
-      Click(0);
-      const int reached = FileOperationCount();
-      FailFileOperation(0);
-      if (reached < k) return k;
-      EXPECT_EQ(window.errors.size(), 1u);
-      if (window.errors.size() != 1u || !check(k)) return k;
+      for (const bool crash : {false, true}) {
+        SCOPED_TRACE("k=" + std::to_string(k) + (crash ? " crashed" : " failed"));
+        Reset(before);
+        FailFileOperation(k, crash);
+        command();
+        const int reached = FileOperationCount();
+        FailFileOperation(0);
+        if (reached < k) {  // it never got there: it succeeded
+          EXPECT_TRUE(Whole() == after);
+          return k - 1;
+        }
+        const State interrupted = Whole();
+        for (int j = 1;; ++j) {
+          Reset(interrupted);
+          FailFileOperation(crash ? j : 0, true);
+          RepairAtStartUp();
+          const int repair_steps = FileOperationCount();
+          FailFileOperation(0);
+          RepairAtStartUp();
+          const State now = Whole();
+          EXPECT_TRUE(now == before || now == after) << "repair crashed at " << j;
+          if (!(now == before || now == after)) return k;
+          if (!crash || repair_steps < j) break;
+        }
+      }
     }
   }
 
@@ -321,82 +364,40 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   EXPECT_EQ(Now(), installed);
 }
 
-// Fails the k-th file operation of a command, for every k the command
-// reaches, and checks that the folder is exactly as before each time.
-TEST_F(EngineTest, AnyFailedFileOperationOfAnInstallChangesNothing) {
+// Every changing step of an install, an uninstall and a removal from the
+// list, failed or crashed at, and the repair after it crashed too.
+TEST_F(EngineTest, EveryStepFailedOrCrashedLeavesOneWholeState) {
   Record(0, "mod_mixed.zip");
-  const Tree before = Now();
-  // How many operations the backup pass takes decides which message shows.
-  {
-    Journal journal;
-    FailFileOperation(0);
-    ASSERT_TRUE(BackUpTargets(0, journal));
-    const int backup_operations = FileOperationCount();
-    ASSERT_TRUE(RestoreBackups(journal));
-    ASSERT_EQ(Now(), before);
-
-    const int k = ClickFailingEachOperation([&](int failed) {
-      EXPECT_EQ(window.errors[0],
-                failed <= backup_operations ? kProcessingError : kExtractionError);
-      EXPECT_FALSE(IsExtracted(0));
-      EXPECT_EQ(Now(), before);
-      return Now() == before;
-    });
-    // The command never got to a k-th operation: it succeeded.
-    EXPECT_TRUE(window.errors.empty());
-    EXPECT_TRUE(IsExtracted(0));
-    EXPECT_GT(k, 10);
-  }
-}
-
-TEST_F(EngineTest, AnyFailedFileOperationOfAnUninstallChangesNothing) {
-  Record(0, "mod_mixed.zip");
-  const Tree before = Now();
+  Record(1, "mod_over_a.zip");
+  Record(2, "mod_dirs.zip");
+  ModCount = 3;
+  Click(2);
+  const State none = Whole();
   Click(0);
-  ASSERT_TRUE(IsExtracted(0));
-  const Tree installed = Now();
-  // Operations up to the commit can all be taken back; after it, only the
-  // deletion of the files set aside remains.
-  int commit_operations;
-  {
-    Journal journal;
-    std::vector<std::string> removed;
-    FailFileOperation(0);
-    ASSERT_TRUE(UninstallMod(0, journal, removed));
-    commit_operations = FileOperationCount();
-    ASSERT_TRUE(UndoJournal(journal));
-    ASSERT_EQ(Now(), installed);
-  }
-  const int k = ClickFailingEachOperation([&](int failed) {
-    EXPECT_EQ(window.errors[0], kUninstallError);
-    if (failed <= commit_operations) {
-      EXPECT_TRUE(IsExtracted(0));
-      EXPECT_EQ(Now(), installed);
-      return Now() == installed;
-    }
-    // Committed: the originals are back and the flag is clear; the one
-    // file that could not be deleted stays under its set-aside name.
-    EXPECT_FALSE(IsExtracted(0));
-    int leftovers = 0;
-    for (const auto& item : Now()) {
-      if (item.first.find(".qvtrash") != std::string::npos) {
-        ++leftovers;
-        EXPECT_EQ(DeleteRegularFile(game.Join(item.first)), FileResult::Done);
-      }
-    }
-    EXPECT_EQ(leftovers, 1);
-    ExpectRestored(before);
-    // Put the mod back for the next k.
-    window.errors.clear();
-    Click(0);
-    EXPECT_TRUE(IsExtracted(0));
-    EXPECT_EQ(Now(), installed);
-    return IsExtracted(0) && Now() == installed;
-  });
-  EXPECT_TRUE(window.errors.empty());
-  EXPECT_FALSE(IsExtracted(0));
-  ExpectRestored(before);
-  EXPECT_GT(k, commit_operations);
+  ASSERT_TRUE(window.errors.empty());
+  const State installed = Whole();
+  Reset(none);
+  EXPECT_GT(CheckEveryStep([&] { Click(0); }, none, installed), 20);
+
+  Reset(installed);
+  Click(0);
+  ASSERT_TRUE(window.errors.empty());
+  const State uninstalled = Whole();
+  EXPECT_GT(CheckEveryStep([&] { Click(0); }, installed, uninstalled), 10);
+
+  // Removing mod 1 moves mod 2 and its install record down to number 1.
+  Reset(none);
+  const auto remove = [&] {
+    ModCount = 3;
+    window.selected = 1;
+    RemoveMod();
+  };
+  remove();
+  ASSERT_TRUE(window.errors.empty());
+  ASSERT_TRUE(RecordExists(1));
+  ASSERT_FALSE(RecordExists(2));
+  const State removed = Whole();
+  EXPECT_GT(CheckEveryStep(remove, none, removed), 1);
 }
 
 }  // namespace

@@ -189,16 +189,20 @@ TEST_F(ModListTest, RemovingRenumbersTheRecordsBehindIt) {
     Sections sections;
   };
   const Case cases[] = {
-      {0,
-       {{"beta.zip", 0}, {"gamma.zip", 1}},
-       {{"Window", window_keys}, {"FileNo0", beta}, {"FileNo1", gamma}, {"FileNo2", freed}}},
       {1,
        {{"alpha.zip", 0}, {"gamma.zip", 1}},
        {{"Window", window_keys}, {"FileNo0", alpha}, {"FileNo1", gamma}, {"FileNo2", freed}}},
-      {2,
-       {{"alpha.zip", 0}, {"beta.zip", 1}},
-       {{"Window", window_keys}, {"FileNo0", alpha}, {"FileNo1", beta}, {"FileNo2", freed}}},
   };
+  // An installed mod is not removed: its files would be stranded.
+  for (const int installed : {0, 2}) {
+    Start(kThreeMods);
+    const std::string before = box.ReadFile(kSettingsFileName);
+    window.selected = installed;
+    RemoveMod();
+    EXPECT_EQ(window.errors, std::vector<std::string>{kRemoveInstalledError});
+    EXPECT_EQ(window.rows.size(), 3u);
+    EXPECT_EQ(box.ReadFile(kSettingsFileName), before);
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE("removing mod " + std::to_string(c.removed));
     Start(kThreeMods);
@@ -223,7 +227,7 @@ TEST_F(ModListTest, RemovingRenumbersTheRecordsBehindIt) {
 }
 
 TEST_F(ModListTest, RemovingTheOnlyModLeavesAnEmptyNotInstalledSection) {
-  Start(Record(0, "FileName=" + std::string(kA) + "\r\nExtractTo=D:\\A\r\nExtracted=1\r\n"));
+  Start(Record(0, "FileName=" + std::string(kA) + "\r\nExtractTo=D:\\A\r\n"));
   window.selected = 0;
   RemoveMod();
   EXPECT_TRUE(window.rows.empty());

@@ -186,3 +186,14 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
 std::string FixturePath(const std::string& name) {
   return std::string(QV_FIXTURE_DIR) + "/" + name;
 }
+
+void Sandbox::Restore(const std::map<std::string, std::string>& tree) const {
+  for (const std::string& name : List(path_)) RemoveTree(path_ + kSep + name);
+  for (const auto& item : tree) {
+    if (item.second == "<dir>") {
+      MakeDir(item.first);
+    } else {
+      WriteFile(item.first, item.second);
+    }
+  }
+}

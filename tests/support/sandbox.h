@@ -30,6 +30,8 @@ class Sandbox {
   std::string ReadFile(const std::string& relative) const;
   void MakeDir(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
+  // Makes the folder hold exactly `tree` (as Snapshot gives it).
+  void Restore(const std::map<std::string, std::string>& tree) const;
 
  private:
   std::string path_;

@@ -1,0 +1,19 @@
+#include "app/texts.h"
+
+const char* const kProcessingError =
+    "処理中にエラーが発生しました。\n他のMODがファイルを使用している可能性があります。";
+const char* const kExtractionError = "解凍中にエラーが発生しました。";
+const char* const kUninstallError = "アンインストール中にエラーが発生しました。";
+const char* const kKeptFilesNotice =
+    "インストール後に変更されたファイルは削除せず、次の名前で残しました。";
+const char* const kRemoveInstalledError =
+    "インストール中のMODは削除できません。先にアンインストールしてください。";
+const char* const kBrowseInstalledError =
+    "インストール中のMODの解凍先は変更できません。先にアンインストールしてください。";
+const char* const kRepairUndone = "前回中断された処理を元に戻しました。";
+const char* const kRepairCompleted = "前回中断された処理を完了しました。";
+const char* const kRepairIncomplete =
+    "前回中断された処理を修復できませんでした。次回の起動時に再度修復します。";
+
+const char* const kSettingsWriteError = "設定ファイルに書き込めませんでした。";
+const char* const kProgramDirectoryTooLong = "プログラムのフォルダのパスが長すぎます。";

@@ -1,0 +1,23 @@
+#pragma once
+// Every message the program shows, in UTF-8 (the front-ends show them
+// through the platform's wide or UTF-8 calls, so they read correctly under
+// every code page). Message boxes have the caption kErrorCaption.
+
+// The install command.
+extern const char* const kProcessingError;
+extern const char* const kExtractionError;
+extern const char* const kUninstallError;
+// Files the user changed after the install were kept; their names follow.
+extern const char* const kKeptFilesNotice;
+// An installed mod cannot be removed from the list or given another folder.
+extern const char* const kRemoveInstalledError;
+extern const char* const kBrowseInstalledError;
+// The start-up repair of a command a crash interrupted; the archive follows.
+extern const char* const kRepairUndone;
+extern const char* const kRepairCompleted;
+extern const char* const kRepairIncomplete;
+
+// The settings file could not be written; its path follows.
+extern const char* const kSettingsWriteError;
+// The program's own folder is too long for its settings file.
+extern const char* const kProgramDirectoryTooLong;

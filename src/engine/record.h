@@ -1,0 +1,72 @@
+#pragma once
+// What an install did, kept on disk until the uninstall has taken it back,
+// and the plan of the command that is running, written before its first
+// change so that the next start can finish or undo a command a crash
+// interrupted. Both live in the record folder beside the settings file.
+//
+// Every path inside is relative to the record's folder, with the platform's
+// separators. Files are written whole and flushed, under a temporary name,
+// then renamed into place: a crash leaves the old file or the new one.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The folder that holds the records, with its trailing separator; set once
+// at start-up. Empty: no records (every install is refused).
+void SetRecordFolder(const std::string& folder);
+const std::string& RecordFolder();
+
+struct RecordedMove {
+  std::string from;
+  std::string to;
+};
+
+struct InstallRecord {
+  std::string archive;  // the archive as it was installed from
+  std::string folder;   // the destination folder
+  struct File {
+    std::string path;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    // False for a file of a mod installed before records existed: it is
+    // removed whatever it holds, as then.
+    bool verify = true;
+  };
+  std::vector<File> files;              // created by the install
+  std::vector<RecordedMove> originals;  // target -> backup name
+  std::vector<std::string> folders;     // created, each after its parent
+};
+
+// Full path of a path of the record.
+std::string InFolder(const InstallRecord& record, const std::string& relative);
+
+bool SaveRecord(int n, const InstallRecord& record);
+// False when mod n has no record or it cannot be read.
+bool LoadRecord(int n, InstallRecord& record);
+bool RecordExists(int n);
+bool DeleteRecord(int n);
+// Renames mod `from`'s record to `to`'s, which must have none.
+bool MoveRecord(int from, int to);
+
+enum class PlanKind { Install, Uninstall, Remove };
+
+struct Plan {
+  PlanKind kind = PlanKind::Install;
+  int mod = 0;
+  // Install: what the install will have done. Uninstall: what it undoes.
+  InstallRecord record;
+  // Uninstall: each installed file's move out of the way, to a name that is
+  // deleted at the end (set_aside) or kept because the user changed it.
+  std::vector<RecordedMove> set_aside;
+  std::vector<RecordedMove> kept;
+  // Remove: the number of mods before the removal of `mod`; the records of
+  // every later mod move down by one.
+  int count = 0;
+};
+
+bool SavePlan(const Plan& plan);
+// False when there is no plan. `readable` tells a plan that is there but
+// cannot be read apart.
+bool LoadPlan(Plan& plan, bool* readable = nullptr);
+bool PlanExists();
+bool DeletePlan();

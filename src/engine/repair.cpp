@@ -1,0 +1,131 @@
+// The start-up repair: a command's plan is on disk from before its first
+// change until after its last, so a plan found at start belongs to a command
+// a crash interrupted. Whether it had committed decides the direction; what
+// each step left is read from the folder (a move is done when its source is
+// gone and its destination is there; a file the plan creates is the
+// command's own), so the repair can itself be interrupted and run again.
+#include <cctype>
+#include <map>
+
+#include "engine/files.h"
+#include "engine/install.h"
+#include "engine/journal.h"
+#include "engine/paths.h"
+#include "engine/record.h"
+#include "engine/steps.h"
+#include "engine/text.h"
+
+std::string FileKey(const std::string& path) {
+#ifdef _WIN32
+  std::string key = path;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(key[i]);
+    if (IsLeadByte(c) && i + 1 < key.size()) {
+      ++i;  // a trail byte is no letter
+    } else {
+      key[i] = static_cast<char>(std::tolower(c));
+    }
+  }
+  return key;
+#else
+  return path;
+#endif
+}
+
+bool FinishRenumbering(const Plan& plan) {
+  for (const RecordedMove& move : plan.set_aside) {
+    const int from = std::atoi(move.from.c_str());
+    const int to = std::atoi(move.to.c_str());
+    // In order, each destination is free before its move; once there, the
+    // move is done (the source may by then hold the next record down).
+    if (RecordExists(to) || !RecordExists(from)) continue;
+    if (!MoveRecord(from, to)) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Moves `from` back to `to` when the step that moved it there was taken.
+bool MoveBackIfDone(const std::string& moved_to, const std::string& moved_from) {
+  if (!PathExists(moved_to) || PathExists(moved_from)) return true;
+  Journal ignored;
+  return MoveStep(ignored, moved_to, moved_from);
+}
+
+bool RollBackInstall(const InstallRecord& record) {
+  std::map<std::string, std::string> backup_of;
+  for (const RecordedMove& original : record.originals) backup_of[original.from] = original.to;
+  bool ok = true;
+  // A target is the install's own file once its original is saved (or when
+  // it had none): nothing is created before the originals are moved.
+  for (auto file = record.files.rbegin(); file != record.files.rend(); ++file) {
+    const std::string target = InFolder(record, file->path);
+    const auto backup = backup_of.find(file->path);
+    const bool ours = backup == backup_of.end() || PathExists(InFolder(record, backup->second));
+    if (ours && PathExists(target)) ok = DeletePath(target) && ok;
+  }
+  for (auto original = record.originals.rbegin(); original != record.originals.rend();
+       ++original) {
+    ok = MoveBackIfDone(InFolder(record, original->to), InFolder(record, original->from)) && ok;
+  }
+  for (auto folder = record.folders.rbegin(); folder != record.folders.rend(); ++folder) {
+    ok = RemoveFolderIfEmpty(InFolder(record, *folder)) && ok;
+  }
+  return ok;
+}
+
+bool RollBackUninstall(const Plan& plan) {
+  const InstallRecord& record = plan.record;
+  bool ok = true;
+  for (auto original = record.originals.rbegin(); original != record.originals.rend();
+       ++original) {
+    ok = MoveBackIfDone(InFolder(record, original->from), InFolder(record, original->to)) && ok;
+  }
+  for (const auto* moves : {&plan.kept, &plan.set_aside}) {
+    for (auto move = moves->rbegin(); move != moves->rend(); ++move) {
+      ok = MoveBackIfDone(InFolder(record, move->to), InFolder(record, move->from)) && ok;
+    }
+  }
+  return ok;
+}
+
+bool FinishUninstall(const Plan& plan) {
+  bool ok = true;
+  for (const RecordedMove& move : plan.set_aside) {
+    const std::string aside = InFolder(plan.record, move.to);
+    if (PathExists(aside)) ok = DeletePath(aside) && ok;
+  }
+  return ok && DeleteRecord(plan.mod);
+}
+
+}  // namespace
+
+RepairReport RepairInterruptedCommand(const IsCommitted& committed) {
+  RepairReport report;
+  Plan plan;
+  bool readable = true;
+  if (!LoadPlan(plan, &readable)) {
+    // No plan: at most a temporary one a crash left half-written.
+    if (readable) DeletePlan();
+    return report;
+  }
+  report.repaired = true;
+  report.mod = plan.mod;
+  report.archive = plan.record.archive;
+  report.completed = committed(plan);
+  bool ok = true;
+  switch (plan.kind) {
+    case PlanKind::Install:
+      ok = report.completed ? SaveRecord(plan.mod, plan.record) : RollBackInstall(plan.record);
+      break;
+    case PlanKind::Uninstall:
+      ok = report.completed ? FinishUninstall(plan) : RollBackUninstall(plan);
+      break;
+    case PlanKind::Remove:
+      ok = !report.completed || FinishRenumbering(plan);
+      break;
+  }
+  report.finished = ok && DeletePlan();
+  return report;
+}
