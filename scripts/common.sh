@@ -51,10 +51,13 @@ qv_build_linux() {
   cmake --build "$QV_LINUX_BUILD" -j "$QV_JOBS"
 }
 
-qv_build_windows() {
+qv_build_windows() {  # targets to build; all of them when none is named
   qv_say "building for Windows in build/win64"
   qv_configure "$QV_WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/mingw-w64-x86_64.cmake"
-  cmake --build "$QV_WIN_BUILD" -j "$QV_JOBS"
+  if [ $# -gt 0 ]; then
+    set -- --target "$@"
+  fi
+  cmake --build "$QV_WIN_BUILD" -j "$QV_JOBS" "$@"
 }
 
 # Wine's settings for every Windows program we start.
