@@ -1,4 +1,4 @@
-#include "window/win32/choosers_win32.h"
+#include "win32/choosers_win32.h"
 
 #include <cderr.h>
 #include <commdlg.h>
@@ -6,7 +6,7 @@
 #include <shlobj.h>
 
 #include "settings/settings.h"
-#include "window/win32/window_win32.h"
+#include "win32/window_win32.h"
 
 const char* const kPathNotRepresentable =
     "選択されたパスには、このシステムの文字コードで表せない文字が含まれているため、"

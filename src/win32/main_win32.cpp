@@ -13,8 +13,8 @@
 
 #include "app/app.h"
 #include "settings/settings.h"
-#include "window/win32/resource.h"
-#include "window/win32/window_win32.h"
+#include "win32/resource.h"
+#include "win32/window_win32.h"
 
 namespace {
 

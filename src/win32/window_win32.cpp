@@ -1,10 +1,10 @@
-#include "window/win32/window_win32.h"
+#include "win32/window_win32.h"
 
 #include <algorithm>
 
 #include "settings/settings.h"
-#include "window/win32/choosers_win32.h"
-#include "window/win32/resource.h"
+#include "win32/choosers_win32.h"
+#include "win32/resource.h"
 
 static_assert(IDC_MOD_LIST == ModList && IDC_ADD_MOD == AddModButton &&
                   IDC_INSTALL == InstallButton && IDC_REMOVE_MOD == RemoveModButton &&
