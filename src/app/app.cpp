@@ -72,7 +72,51 @@ void RepairAtStartUp() {
   MainWindow().ShowError(std::string(text) + "\n" + NarrowToUtf8(DisplayName(report.archive)));
 }
 
+namespace {
+bool g_command_running = false;  // an install or uninstall runs in the background
+bool g_close_pending = false;    // the user closed the dialog while it ran
+}  // namespace
+
+bool CommandRunning() { return g_command_running; }
+
+void RunCommandInBackground(std::function<void()> work, std::function<void()> report) {
+  Window& window = MainWindow();
+  g_command_running = true;
+  window.EnableControls(false);
+  window.RunInBackground(std::move(work), [report] {
+    // Messages only once the command is over, then the state it left.
+    report();
+    g_command_running = false;
+    Window& window = MainWindow();
+    window.EnableControls(true);
+    RefreshControls();
+    if (g_close_pending) {
+      g_close_pending = false;
+      SaveWindowPosition();
+      window.EndDialog(kExitStatus);
+    }
+  });
+}
+
+void ShowProgress(int percent) {
+  if (!g_command_running) return;  // a late report of a command already over
+  MainWindow().SetInstallCaption(std::string(kProcessingCaption) + " " +
+                                 std::to_string(percent) + "%");
+}
+
+bool RequestClose() {
+  if (g_command_running) {
+    g_close_pending = true;
+    return false;
+  }
+  SaveWindowPosition();
+  return true;
+}
+
 void DispatchCommand(std::uintptr_t command) {
+  // The running command owns the settings file and the folder until it is
+  // over; the controls are disabled, but a refresh can still be asked for.
+  if (g_command_running) return;
   // A notification code in the high word (a selection change, a focus change
   // of the combo box) is not a button click and must run nothing.
   switch (command) {
@@ -80,7 +124,7 @@ void DispatchCommand(std::uintptr_t command) {
       AddMod();
       break;
     case static_cast<std::uintptr_t>(InstallButton):
-      ToggleInstall();
+      if (ToggleInstall()) return;  // it refreshes when it is over
       break;
     case static_cast<std::uintptr_t>(RemoveModButton):
       RemoveMod();
@@ -95,11 +139,12 @@ void DispatchCommand(std::uintptr_t command) {
 }
 
 void RefreshControls() {
+  if (g_command_running) return;
   Window& window = MainWindow();
   const int n = window.SelectedRow();
   if (n < 0) {
     window.SetFolderText("");
-    window.SetInstallCaption("Install");
+    window.SetInstallCaption(kInstallCaption);
     window.EnableInstall(false);
     return;
   }
@@ -111,12 +156,12 @@ void RefreshControls() {
   const std::string folder = ReadExtractTo(n);
   const bool installed = IsExtracted(n);
   if (CanToggle(n, file_name, folder, installed)) {
-    window.SetInstallCaption(installed ? "UnInstall" : "Install");
+    window.SetInstallCaption(installed ? kUninstallCaption : kInstallCaption);
     window.EnableInstall(true);
     return;
   }
   // A missing folder is named first: it is the one the user can fix here.
-  window.SetInstallCaption(folder.empty() ? "ExtractTo?" : "FileNotFound!");
+  window.SetInstallCaption(folder.empty() ? kExtractToCaption : kFileNotFoundCaption);
   window.EnableInstall(false);
 }
 

@@ -1,5 +1,11 @@
 #include "app/texts.h"
 
+const char* const kInstallCaption = "Install";
+const char* const kUninstallCaption = "UnInstall";
+const char* const kFileNotFoundCaption = "FileNotFound!";
+const char* const kExtractToCaption = "ExtractTo?";
+const char* const kProcessingCaption = "Processing...";
+
 const char* const kProcessingError =
     "処理中にエラーが発生しました。\n他のMODがファイルを使用している可能性があります。";
 const char* const kExtractionError = "解凍中にエラーが発生しました。";
@@ -17,3 +23,7 @@ const char* const kRepairIncomplete =
 
 const char* const kSettingsWriteError = "設定ファイルに書き込めませんでした。";
 const char* const kProgramDirectoryTooLong = "プログラムのフォルダのパスが長すぎます。";
+const char* const kPathNotRepresentable =
+    "選択されたパスには、このシステムの文字コードで表せない文字が含まれているため、"
+    "使用できません。";
+const char* const kPathTooLong = "選択されたパスが長すぎるため、使用できません。";

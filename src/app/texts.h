@@ -3,6 +3,13 @@
 // through the platform's wide or UTF-8 calls, so they read correctly under
 // every code page). Message boxes have the caption kErrorCaption.
 
+// Captions of the install button.
+extern const char* const kInstallCaption;
+extern const char* const kUninstallCaption;
+extern const char* const kFileNotFoundCaption;
+extern const char* const kExtractToCaption;
+extern const char* const kProcessingCaption;  // while a command runs, then with its progress
+
 // The install command.
 extern const char* const kProcessingError;
 extern const char* const kExtractionError;
@@ -21,3 +28,7 @@ extern const char* const kRepairIncomplete;
 extern const char* const kSettingsWriteError;
 // The program's own folder is too long for its settings file.
 extern const char* const kProgramDirectoryTooLong;
+
+// A path chosen in a dialog that the program cannot use; the path follows.
+extern const char* const kPathNotRepresentable;
+extern const char* const kPathTooLong;

@@ -115,7 +115,8 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
 }
 
 // Extracts every entry, recording each file and folder it creates.
-bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Journal& journal) {
+bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Journal& journal,
+             ProgressMeter& meter) {
   if (entries.empty()) return true;
   const ArchiveHandle archive = ArchiveOpen(mod.archive);
   if (archive == nullptr) return false;
@@ -128,8 +129,9 @@ bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Jour
     } else {
       const std::string parent = FolderOf(entry.target);
       ok = (parent == last_folder || CreateFoldersStep(journal, mod.folder, parent)) &&
-           WriteEntryStep(journal, entry.target, archive, entry.info);
+           WriteEntryStep(journal, entry.target, archive, entry.info, &meter);
       last_folder = parent;
+      meter.Advance(ProgressMeter::kPerFile);
     }
     if (!ok) break;
   }
@@ -139,7 +141,8 @@ bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Jour
 
 }  // namespace
 
-CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit) {
+CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                         const ProgressFn& progress) {
   std::vector<PlannedEntry> entries;
   Plan plan;
   if (!PlanInstall(mod, n, entries, plan)) return CommandResult::Refused;
@@ -147,6 +150,11 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit) {
   // not be repaired.
   if (!SavePlan(plan)) return CommandResult::Refused;
 
+  std::uint64_t work = plan.record.originals.size() * ProgressMeter::kPerFile;
+  for (const InstallRecord::File& file : plan.record.files) {
+    work += file.size + ProgressMeter::kPerFile;
+  }
+  ProgressMeter meter(progress, work);
   Journal journal;
   // Taken back at once; what cannot be is left to the next start's repair,
   // which the plan still on disk asks for.
@@ -159,8 +167,9 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit) {
     std::string backup;
     if (!MakeBackup(target, &backup)) return abandon(CommandResult::Refused);
     journal.steps.push_back({JournalStep::Moved, target, backup});
+    meter.Advance(ProgressMeter::kPerFile);
   }
-  if (!Extract(mod, entries, journal)) return abandon(CommandResult::ExtractionFailed);
+  if (!Extract(mod, entries, journal, meter)) return abandon(CommandResult::ExtractionFailed);
   // The file must never say "not installed" while the mod's files are in
   // place: without the flag, undo the installation.
   if (!commit()) return abandon(CommandResult::Refused);

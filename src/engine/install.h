@@ -22,24 +22,25 @@ enum class CommandResult {
 
 // Commits the command: true when the mod's new state is stored.
 using CommitStep = std::function<bool()>;
+// Told each new whole percent of the work done; called on the thread that
+// runs the command.
+using ProgressFn = std::function<void(int percent)>;
 
 // Moves every file the archive would overwrite aside under its backup name,
 // extracts the archive, commits, and keeps what it did as mod n's record.
 // Refused, with nothing changed, when the archive cannot be read, the folder
 // is missing, a target is a folder, a backup name is taken on disk or by
 // another mod's record, or shared with another entry whose target exists.
-CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit);
+CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                         const ProgressFn& progress = ProgressFn());
 
 // Takes back what mod n's record says the install did: deletes the files it
 // created that still hold what it wrote, keeps the others beside their
 // place (their full paths in `kept`), and moves its backups back. A mod
 // installed before records existed is uninstalled from its archive's list.
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                           std::vector<std::string>& kept);
-
-// Where a file the user changed is kept: "name (kept).ext", numbered when
-// that is taken.
-std::string KeptName(const std::string& path);
+                           std::vector<std::string>& kept,
+                           const ProgressFn& progress = ProgressFn());
 
 // What the start-up repair found and did.
 struct RepairReport {

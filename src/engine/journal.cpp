@@ -1,5 +1,7 @@
 #include "engine/journal.h"
 
+#include <algorithm>
+
 #include "engine/files.h"
 #include "engine/paths.h"
 #include "engine/text.h"
@@ -63,15 +65,24 @@ bool CreateFoldersStep(Journal& journal, const std::string& base, const std::str
   return true;
 }
 
+void ProgressMeter::Advance(std::uint64_t units) {
+  done_ += units;
+  const int percent = static_cast<int>(std::min<std::uint64_t>(done_, total_) * 100 / total_);
+  if (percent == shown_ || !report_) return;
+  shown_ = percent;
+  report_(percent);
+}
+
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
-                    const ArchiveEntryInfo& entry) {
+                    const ArchiveEntryInfo& entry, ProgressMeter* meter) {
   std::string reached = path;
   if (!ReachPath(reached)) return false;
   OutputFile* file = nullptr;
   if (CreateNewFile(reached, &file) != FileResult::Done) return false;
   // Recorded at once: from here on the file is ours to remove.
   journal.steps.push_back({JournalStep::CreatedFile, path, std::string()});
-  const bool read = ArchiveReadEntry(archive, entry, [file](const void* data, std::size_t size) {
+  const bool read = ArchiveReadEntry(archive, entry, [file, meter](const void* data, std::size_t size) {
+    if (meter != nullptr) meter->Advance(size);
     return WriteToFile(file, data, size) == FileResult::Done;
   });
   const bool closed = CloseFile(file, entry.modified) == FileResult::Done;

@@ -3,6 +3,8 @@
 // recorded as it succeeds, so that a command that fails part-way can put
 // every file back where it was. Paths are full paths; each step reaches the
 // file itself (on Windows, long paths through the current folder).
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,23 @@ struct Journal {
   std::vector<JournalStep> steps;
 };
 
+// Turns units of work done into whole percents for a progress report, and
+// reports each new percent once. Files count their bytes and a fixed share
+// each, so that a mod of many small files moves on too.
+class ProgressMeter {
+ public:
+  static constexpr std::uint64_t kPerFile = 16 * 1024;
+  ProgressMeter(std::function<void(int)> report, std::uint64_t total)
+      : report_(std::move(report)), total_(total == 0 ? 1 : total) {}
+  void Advance(std::uint64_t units);
+
+ private:
+  std::function<void(int)> report_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  int shown_ = -1;
+};
+
 // Renames within one folder, never replacing an existing destination.
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to);
 // Creates every missing folder of `folder` below `base` (which must exist),
@@ -25,7 +44,7 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to);
 bool CreateFoldersStep(Journal& journal, const std::string& base, const std::string& folder);
 // Creates `path` (which must not exist) with the entry's data and time.
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
-                    const ArchiveEntryInfo& entry);
+                    const ArchiveEntryInfo& entry, ProgressMeter* meter = nullptr);
 
 // Takes every recorded step back, newest first, and empties the journal.
 // False when some step could not be taken back (the rest still were).

@@ -13,7 +13,8 @@
 namespace {
 
 // Whether the file still holds exactly what the install wrote.
-bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& file) {
+bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& file,
+                         ProgressMeter& meter) {
   std::string reached = path;
   if (!ReachPath(reached)) return false;
   std::uint64_t size = 0;
@@ -21,6 +22,7 @@ bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& fil
   const FileResult read = ReadWholeFile(reached, [&](const void* data, std::size_t length) {
     size += length;
     if (size > file.size) return false;  // longer than written: changed
+    meter.Advance(length);
     crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(length));
     return true;
   });
@@ -79,7 +81,7 @@ bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
   return true;
 }
 
-bool PlanUninstall(int n, const ModPaths& mod, Plan& plan) {
+bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, const ProgressFn& progress) {
   plan.kind = PlanKind::Uninstall;
   plan.mod = n;
   InstallRecord& record = plan.record;
@@ -92,13 +94,19 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan) {
   // "already removed" and the mod would be marked uninstalled for nothing.
   if (record.folder.empty() || !PathIsFolder(record.folder)) return false;
 
+  // Reading back what was written is most of the work before the moves.
+  std::uint64_t work = record.files.size() * 2 * ProgressMeter::kPerFile +
+                       record.originals.size() * ProgressMeter::kPerFile;
+  for (const InstallRecord::File& file : record.files) work += file.verify ? file.size : 0;
+  plan.work = work;
+  ProgressMeter meter(progress, work);
   std::set<std::string> taken;
   for (const InstallRecord::File& file : record.files) {
     const std::string target = InFolder(record, file.path);
     // A folder where a file was installed cannot be moved as a file.
     if (PathIsFolder(target)) return false;
     if (!PathExists(target)) continue;  // already gone: nothing to do
-    const bool ours = !file.verify || HoldsWhatWasWritten(target, file);
+    const bool ours = !file.verify || HoldsWhatWasWritten(target, file, meter);
     const std::string aside = ours ? TrashName(target, taken) : KeptName(target, taken);
     if (aside.empty()) return false;
     (ours ? plan.set_aside : plan.kept)
@@ -116,10 +124,16 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan) {
 }  // namespace
 
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                           std::vector<std::string>& kept) {
+                           std::vector<std::string>& kept, const ProgressFn& progress) {
   kept.clear();
   Plan plan;
-  if (!PlanUninstall(n, mod, plan) || !SavePlan(plan)) return CommandResult::UninstallFailed;
+  if (!PlanUninstall(n, mod, plan, progress) || !SavePlan(plan)) {
+    return CommandResult::UninstallFailed;
+  }
+  // The checks took the first part of the work; the moves and deletions the rest.
+  ProgressMeter meter(progress, plan.work);
+  meter.Advance(plan.work - (plan.set_aside.size() + plan.kept.size() + plan.record.originals.size() +
+                             plan.set_aside.size()) * ProgressMeter::kPerFile);
 
   const InstallRecord& record = plan.record;
   Journal journal;
@@ -134,6 +148,7 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
       if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
         return abandon();
       }
+      meter.Advance(ProgressMeter::kPerFile);
     }
   }
   // Then the originals come back from their backups.
@@ -141,6 +156,7 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
     if (!MoveStep(journal, InFolder(record, original.to), InFolder(record, original.from))) {
       return abandon();
     }
+    meter.Advance(ProgressMeter::kPerFile);
   }
   // Still flagged as installed, a later click would remove the originals
   // just restored: without the cleared flag, undo the uninstallation.
@@ -150,6 +166,7 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   bool finished = true;
   for (const RecordedMove& move : plan.set_aside) {
     finished = DeletePath(InFolder(record, move.to)) && finished;
+    meter.Advance(ProgressMeter::kPerFile);
   }
   // What could not be deleted now is deleted by the next start's repair.
   if (finished && DeleteRecord(n) && DeletePlan()) return CommandResult::Done;

@@ -12,8 +12,10 @@ void RemoveMod();
 void ChooseExtractFolder();
 
 // Installs the selected mod when its Extracted flag is clear, uninstalls it
-// when set; either completes or leaves every file as it was.
-void ToggleInstall();
+// when set; either completes or leaves every file as it was. The work runs
+// in the background: true when it was started (it then refreshes the
+// controls when it is over), false when there was nothing to do.
+bool ToggleInstall();
 // Whether the install button can act on mod n: a folder, and the archive
 // (not needed to uninstall a mod whose install was recorded).
 bool CanToggle(int n, const std::string& archive, const std::string& folder, bool installed);

@@ -1,8 +1,10 @@
 // The install command: the selected mod's record is read once and handed to
 // the engine, which calls back to store the new state at its commit point.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/texts.h"
 #include "engine/install.h"
 #include "engine/paths.h"
@@ -17,32 +19,53 @@ namespace {
 // Names of kept files shown in one message; the rest are counted.
 constexpr std::size_t kMaxKeptShown = 20;
 
-void Install(int n, const ModPaths& mod) {
-  switch (InstallMod(n, mod, [n] { return SetExtracted(n, true); })) {
-    case CommandResult::Done:
-      break;
-    case CommandResult::ExtractionFailed:
-      MainWindow().ShowError(kExtractionError);
-      break;
-    default:
-      MainWindow().ShowError(kProcessingError);
-      break;
+// One install or uninstall: what it was given on the dialog's thread, and
+// what it found, for the messages shown there once it is over.
+struct ToggleJob {
+  int n = 0;
+  ModPaths mod;
+  bool installed = false;
+  CommandResult result = CommandResult::Done;
+  std::vector<std::string> kept;
+};
+
+void Run(ToggleJob& job) {
+  const int n = job.n;
+  // Progress goes to the dialog's thread; the settings file is the
+  // command's own until it is over (every other command waits).
+  const ProgressFn progress = [](int percent) { MainWindow().ReportProgress(percent); };
+  if (job.installed) {
+    job.result = UninstallMod(n, job.mod, [n] { return SetExtracted(n, false); }, job.kept,
+                              progress);
+  } else {
+    job.result = InstallMod(n, job.mod, [n] { return SetExtracted(n, true); }, progress);
   }
 }
 
-void Uninstall(int n, const ModPaths& mod) {
-  std::vector<std::string> kept;
-  const CommandResult result = UninstallMod(n, mod, [n] { return SetExtracted(n, false); }, kept);
-  if (result != CommandResult::Done) MainWindow().ShowError(kUninstallError);
-  if (kept.empty()) return;
+void Report(const ToggleJob& job) {
+  Window& window = MainWindow();
+  switch (job.result) {
+    case CommandResult::Done:
+      break;
+    case CommandResult::ExtractionFailed:
+      window.ShowError(kExtractionError);
+      break;
+    case CommandResult::UninstallFailed:
+      window.ShowError(kUninstallError);
+      break;
+    case CommandResult::Refused:
+      window.ShowError(job.installed ? kUninstallError : kProcessingError);
+      break;
+  }
+  if (job.kept.empty()) return;
   std::string text = kKeptFilesNotice;
-  for (std::size_t i = 0; i < kept.size() && i < kMaxKeptShown; ++i) {
-    text += "\n" + NarrowToUtf8(kept[i]);
+  for (std::size_t i = 0; i < job.kept.size() && i < kMaxKeptShown; ++i) {
+    text += "\n" + NarrowToUtf8(job.kept[i]);
   }
-  if (kept.size() > kMaxKeptShown) {
-    text += "\n(+" + std::to_string(kept.size() - kMaxKeptShown) + ")";
+  if (job.kept.size() > kMaxKeptShown) {
+    text += "\n(+" + std::to_string(job.kept.size() - kMaxKeptShown) + ")";
   }
-  MainWindow().ShowError(text);
+  window.ShowError(text);
 }
 
 }  // namespace
@@ -55,18 +78,17 @@ bool CanToggle(int n, const std::string& archive, const std::string& folder, boo
   return !archive.empty() && FileExists(archive);
 }
 
-void ToggleInstall() {
+bool ToggleInstall() {
   const int n = MainWindow().SelectedRow();
-  if (n < 0) return;
-  const ModPaths mod{ReadFileName(n), ReadExtractTo(n)};
-  const bool installed = IsExtracted(n);
+  if (n < 0) return false;
+  auto job = std::make_shared<ToggleJob>();
+  job->n = n;
+  job->mod = ModPaths{ReadFileName(n), ReadExtractTo(n)};
+  job->installed = IsExtracted(n);
   // The button's state may be stale: the archive can vanish and the folder
   // be cleared between the refresh and the click.
-  if (!CanToggle(n, mod.archive, mod.folder, installed)) return;
-  MainWindow().SetInstallCaption("Processing...");
-  if (installed) {
-    Uninstall(n, mod);
-  } else {
-    Install(n, mod);
-  }
+  if (!CanToggle(n, job->mod.archive, job->mod.folder, job->installed)) return false;
+  MainWindow().SetInstallCaption(kProcessingCaption);
+  RunCommandInBackground([job] { Run(*job); }, [job] { Report(*job); });
+  return true;
 }

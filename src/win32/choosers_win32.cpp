@@ -5,13 +5,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "app/texts.h"
 #include "settings/settings.h"
 #include "win32/window_win32.h"
-
-const char* const kPathNotRepresentable =
-    "選択されたパスには、このシステムの文字コードで表せない文字が含まれているため、"
-    "使用できません。";
-const char* const kPathTooLong = "選択されたパスが長すぎるため、使用できません。";
 
 namespace {
 

@@ -16,7 +16,3 @@ bool ChooseArchiveFileDialog(HWND owner, const std::string& initial_directory,
 // Folder browser. False on cancel, on a choice without a file-system path, or
 // on refusal; `folder` is then untouched.
 bool BrowseForFolderDialog(HWND owner, std::string& folder);
-
-// Texts of the refusals (UTF-8), followed in the box by the chosen path.
-extern const char* const kPathNotRepresentable;
-extern const char* const kPathTooLong;

@@ -1,5 +1,6 @@
 // Entry point and dialog procedure of the Windows program. The dialog is
-// modal and owns the only message loop; every command runs to its end inside
+// modal and owns the message loop; installs and uninstalls run on a worker
+// thread that reports back through posted messages, everything else inside
 // MainDialogProc.
 #include <windows.h>
 
@@ -155,9 +156,10 @@ LRESULT CALLBACK IgnoreDroppedFiles(HWND window, UINT message, WPARAM wParam, LP
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// While a command runs the close is remembered, and the dialog ends once the
+// command is over: never half-way through one.
 void CloseMainDialog(HWND dialog) {
-  SaveWindowPosition();
-  EndDialog(dialog, kExitStatus);
+  if (RequestClose()) EndDialog(dialog, kExitStatus);
 }
 
 void InitMainDialog(HWND dialog) {
@@ -214,6 +216,18 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_CAPTURECHANGED:
     case kRefreshAfterPick:
       RefreshControls();
+      return TRUE;
+    case Win32Window::kBackgroundProgress:
+      ShowProgress(static_cast<int>(wParam));
+      return TRUE;
+    case Win32Window::kBackgroundDone:
+      g_window->FinishBackground();
+      return TRUE;
+    case WM_ENDSESSION:
+      // Logging off or shutting down: let the command finish (or take itself
+      // back) before the process goes; should Windows not wait that long,
+      // the next start repairs it.
+      if (wParam != FALSE && g_window->WaitForBackground()) SaveWindowPosition();
       return TRUE;
     default:
       return FALSE;

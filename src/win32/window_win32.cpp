@@ -51,10 +51,44 @@ void Win32Window::SetFolderText(const std::string& text) {
 
 void Win32Window::SetInstallCaption(const std::string& text) {
   SetDlgItemTextA(dialog_, InstallButton, text.c_str());
-  // A command runs inside the dialog procedure with no message loop turning:
-  // without an immediate paint, "Processing..." would never be seen.
-  UpdateWindow(GetDlgItem(dialog_, InstallButton));
 }
+
+void Win32Window::RunInBackground(std::function<void()> work, std::function<void()> done) {
+  done_ = std::move(done);
+  const HWND dialog = dialog_;
+  worker_ = std::thread([work = std::move(work), dialog] {
+    work();
+    PostMessageA(dialog, kBackgroundDone, 0, 0);
+  });
+}
+
+void Win32Window::ReportProgress(int percent) {
+  PostMessageA(dialog_, kBackgroundProgress, static_cast<WPARAM>(percent), 0);
+}
+
+void Win32Window::FinishBackground() {
+  if (!worker_.joinable()) return;
+  worker_.join();
+  std::function<void()> done = std::move(done_);
+  done_ = nullptr;
+  if (done) done();
+}
+
+bool Win32Window::WaitForBackground() {
+  if (!worker_.joinable()) return false;
+  worker_.join();
+  done_ = nullptr;
+  return true;
+}
+
+void Win32Window::EnableControls(bool enabled) {
+  for (const int id : {ModList, AddModButton, InstallButton, RemoveModButton, ExtractToBox,
+                       BrowseButton}) {
+    EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
+  }
+}
+
+void Win32Window::EndDialog(int status) { ::EndDialog(dialog_, status); }
 
 void Win32Window::EnableInstall(bool enabled) {
   EnableWindow(GetDlgItem(dialog_, InstallButton), enabled ? TRUE : FALSE);

@@ -3,7 +3,9 @@
 // operations of window.h over the dialog's controls.
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "window/window.h"
 
@@ -28,9 +30,25 @@ class Win32Window final : public Window {
   void GetBaseUnits(int& horizontal, int& vertical) override;
   bool IsOnScreen(int left, int top, int width, int height) override;
   void MoveTo(int left, int top, int width, int height) override;
+  void RunInBackground(std::function<void()> work, std::function<void()> done) override;
+  void ReportProgress(int percent) override;
+  void EnableControls(bool enabled) override;
+  void EndDialog(int status) override;
+
+  // The dialog procedure's side of RunInBackground and ReportProgress: the
+  // worker posts these to the dialog.
+  static constexpr UINT kBackgroundDone = WM_APP + 2;
+  static constexpr UINT kBackgroundProgress = WM_APP + 3;
+  // On kBackgroundDone: joins the worker and runs the `done` it was given.
+  void FinishBackground();
+  // Blocks until the worker is over (the session is ending); its `done` is
+  // not run. False when none ran.
+  bool WaitForBackground();
 
  private:
   HWND dialog_;
+  std::thread worker_;
+  std::function<void()> done_;
 };
 
 // Narrow text in `code_page` to UTF-16 for the wide calls; invalid

@@ -2,6 +2,7 @@
 // The dialog's control ids, its process-wide window values and the small set of
 // operations the core performs on its controls. The core never touches a toolkit:
 // each front-end implements Window, and tests use a recording double.
+#include <functional>
 #include <string>
 
 enum ControlId : int {
@@ -55,6 +56,17 @@ class Window {
   // True when a window with this rectangle would be visible on some monitor.
   virtual bool IsOnScreen(int left, int top, int width, int height) = 0;
   virtual void MoveTo(int left, int top, int width, int height) = 0;
+
+  // Runs `work` away from the dialog's thread, then `done` on the dialog's
+  // thread; the dialog keeps answering in between.
+  virtual void RunInBackground(std::function<void()> work, std::function<void()> done) = 0;
+  // Callable from `work`: has ShowProgress(percent) run on the dialog's
+  // thread as soon as it can.
+  virtual void ReportProgress(int percent) = 0;
+  // Enables or disables the list, the folder box and every button at once.
+  virtual void EnableControls(bool enabled) = 0;
+  // Ends the dialog with `status`, as a close does.
+  virtual void EndDialog(int status) = 0;
 };
 
 // The main dialog. Null until the front-end has created it.

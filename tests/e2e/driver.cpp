@@ -256,6 +256,27 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return slashed;
 }
 
+// A visible message box of process `pid`; null when there is none.
+HWND StartupBoxOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search = {pid, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->pid || !IsWindowVisible(window) || ClassOf(window) != "#32770" ||
+            WideText(window) != kErrorBoxCaption)
+          return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 std::vector<HWND> MainDialogsOf(DWORD pid) {
   struct Search {
     DWORD pid;
@@ -297,6 +318,9 @@ RunningApp::RunningApp(const std::string& folder) {
 
   const bool shown = WaitUntil(
       [&] {
+        // A message while starting (a repair's report) comes before the
+        // dialog shows.
+        if (HWND box = StartupBoxOf(process_.dwProcessId)) startup_message_ = ReadAndDismiss(box);
         auto dialogs = MainDialogsOf(process_.dwProcessId);
         if (dialogs.size() == 1) dialog_ = dialogs[0];
         return dialog_ != nullptr ||
@@ -395,7 +419,8 @@ HWND RunningApp::WaitForPopup(HWND except) {
   bool finished = false;
   const bool settled = WaitUntil(
       [&] {
-        finished = pending_.wait_for(milliseconds(0)) == std::future_status::ready;
+        finished = pending_.wait_for(milliseconds(0)) == std::future_status::ready &&
+                   !CommandRunning();
         return find() || finished;
       },
       kActionTimeout);
@@ -407,6 +432,18 @@ void RunningApp::Finish() {
   if (pending_.wait_for(kActionTimeout) != std::future_status::ready)
     Fail("the action did not finish");
   pending_.get();
+  if (!WaitUntil([&] { return !CommandRunning(); }, kActionTimeout))
+    Fail("the command did not finish");
+}
+
+bool RunningApp::CommandRunning() const {
+  // The caption is read from the window itself, without a message to the
+  // dialog, so this answers while the dialog is busy too.
+  char caption[64] = "";
+  HWND button = GetDlgItem(dialog_, InstallButton);  // gone once the dialog closes
+  if (button == nullptr) return false;
+  GetWindowTextA(button, caption, sizeof caption);
+  return std::string(caption).compare(0, 10, "Processing") == 0;
 }
 
 std::wstring RunningApp::ReadAndDismiss(HWND box) {
@@ -426,6 +463,22 @@ void RunningApp::Click(int id) {
   Begin([button] { SendMessageA(button, BM_CLICK, 0, 0); });
   if (HWND box = WaitForPopup()) Fail("unexpected message: " + Narrow(ReadAndDismiss(box)));
   Finish();
+}
+
+bool RunningApp::ClickAndKillWhen(int id, const std::function<bool()>& when) {
+  HWND button = Control(id);
+  Begin([button] { SendMessageA(button, BM_CLICK, 0, 0); });
+  const bool held = WaitUntil(
+      [&] {
+        return when() || (pending_.wait_for(milliseconds(0)) == std::future_status::ready &&
+                          !CommandRunning());
+      },
+      kActionTimeout) &&
+                    when();
+  TerminateProcess(process_.hProcess, 99);
+  WaitForSingleObject(process_.hProcess, 10000);
+  if (pending_.valid()) pending_.wait();
+  return held;
 }
 
 std::wstring RunningApp::ClickForMessage(int id) {

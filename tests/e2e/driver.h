@@ -51,6 +51,9 @@ class RunningApp {
   RunningApp& operator=(const RunningApp&) = delete;
 
   HWND dialog() const { return dialog_; }
+  // The text of a message box the program showed while starting (then
+  // dismissed), or "".
+  const std::wstring& StartupMessage() const { return startup_message_; }
   HWND Control(int id) const;
   DWORD process_id() const { return process_.dwProcessId; }
 
@@ -64,7 +67,10 @@ class RunningApp {
   // The list that drops down from the folder box (a window of its own).
   HWND DropDownList() const;
 
-  // A click on a button that must finish without opening any window.
+  // An install or uninstall still runs: its progress is on the button.
+  bool CommandRunning() const;
+  // A click on a button that must finish without opening any window; an
+  // install or uninstall it starts is waited for.
   void Click(int id);
   // A click that must raise a message box; returns the box's text after
   // pressing its OK button.
@@ -74,6 +80,11 @@ class RunningApp {
   std::wstring AddMod(const std::wstring& archive);
   // Browse, then the folder browser pointed at `folder`. As AddMod.
   std::wstring BrowseFolder(const std::wstring& folder);
+
+  // Clicks `id` and ends the process the moment `when` holds, as a crash
+  // or Task Manager would. False when `when` never held before the click
+  // was over.
+  bool ClickAndKillWhen(int id, const std::function<bool()>& when);
 
   // Closes through the close box (SC_CLOSE) or Escape (IDCANCEL) and returns
   // the exit code.
@@ -93,6 +104,7 @@ class RunningApp {
   std::wstring ReadAndDismiss(HWND box);
   DWORD Close(std::function<void()> send);
 
+  std::wstring startup_message_;
   PROCESS_INFORMATION process_ = {};
   HWND dialog_ = nullptr;
   std::future<void> pending_;

@@ -2,6 +2,7 @@
 // in a fresh folder of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -65,6 +66,17 @@ class Scenario : public ::testing::Test {
     root.Write("game/readme.txt", "original readme\r\n");
     root.Write("game/data/config.ini", "[video]\r\nwidth=640\r\n");
     root.Write("game/data/keep.bin", std::string("\0\1\2\3\xff", 5));
+  }
+
+  // A mod large enough that its install can be watched, closed and killed
+  // half-way: 60 files of 2 MiB, after one that replaces an original.
+  void WriteLargeMod() const {
+    std::vector<ZipEntry> entries = {{"data/config.ini", "[video]\r\nwidth=1920\r\n"}};
+    for (int i = 0; i < 60; ++i) {
+      entries.push_back({"big/part" + std::to_string(i) + ".bin",
+                         std::string(2 << 20, static_cast<char>('a' + i % 26))});
+    }
+    WriteMod("big.zip", entries);
   }
 
   // Adds a mod through the dialogs and gives it `folder`. Throws when a step
@@ -218,6 +230,75 @@ TEST_F(Scenario, InstallThenUninstallRestoresFolderByteForByte) {
   EXPECT_EQ(Snapshot(Game()), before);
   EXPECT_EQ(app.CloseBox(), 1u);
   EXPECT_EQ(Setting(Ini(), "FileNo0", "Extracted"), "0");
+}
+
+// Killed half-way through the extraction, as by a crash or Task Manager: the
+// next start puts the folder back as it was before the click, and says so.
+TEST_F(Scenario, AnInstallKilledHalfWayIsUndoneAtTheNextStart) {
+  MakeGame();
+  WriteLargeMod();
+  const auto before = Snapshot(Game());
+  {
+    RunningApp app(App());
+    AddWithFolder(app, "big.zip", Game());
+    ASSERT_TRUE(app.ClickAndKillWhen(InstallButton, [&] { return root.Exists("game/big/part5.bin"); }))
+        << "the install ended before it could be killed";
+  }
+  ASSERT_NE(Snapshot(Game()), before);
+  RunningApp app(App());
+  EXPECT_EQ(app.StartupMessage(), L"前回中断された処理を元に戻しました。\nbig.zip");
+  EXPECT_EQ(Snapshot(Game()), before);
+  app.SelectRow(0);
+  EXPECT_EQ(app.Text(InstallButton), "Install");
+  app.Click(InstallButton);
+  EXPECT_EQ(app.Text(InstallButton), "UnInstall");
+  EXPECT_TRUE(root.Exists("game/big/part59.bin"));
+  EXPECT_EQ(app.CloseBox(), 1u);
+}
+
+// The install runs off the dialog's thread: the dialog answers throughout,
+// its controls are disabled, the caption counts up, and a close asked for
+// half-way waits for the install's end.
+TEST_F(Scenario, TheDialogAnswersDuringAnInstallAndACloseWaitsForItsEnd) {
+  MakeGame();
+  WriteLargeMod();
+  RunningApp app(App());
+  AddWithFolder(app, "big.zip", Game());
+  HWND install = app.Control(InstallButton);
+  DWORD_PTR ignored = 0;
+  ASSERT_NE(SendMessageTimeoutA(install, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
+  std::vector<int> percents;
+  bool closed = false;
+  DWORD slowest = 0;
+  while (app.CommandRunning()) {
+    const DWORD start = GetTickCount();
+    ASSERT_NE(SendMessageTimeoutA(app.dialog(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored), 0)
+        << "the dialog stopped answering";
+    slowest = std::max(slowest, GetTickCount() - start);
+    for (const int id : {ModList, AddModButton, InstallButton, RemoveModButton, ExtractToBox,
+                         BrowseButton}) {
+      EXPECT_FALSE(app.IsEnabled(id)) << "control " << id;
+    }
+    const std::string caption = app.Text(InstallButton);
+    if (caption.size() > 14 && caption.back() == '%') {
+      const int percent = std::atoi(caption.c_str() + 14);  // "Processing... 42%"
+      if (percents.empty() || percents.back() != percent) percents.push_back(percent);
+    }
+    if (!closed && !percents.empty() && percents.back() >= 20) {
+      PostMessageA(app.dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+      closed = true;
+    }
+    Sleep(20);
+  }
+  EXPECT_LE(slowest, 100u) << "the slowest answer, in ms";
+  EXPECT_TRUE(closed);
+  EXPECT_GE(percents.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_EQ(app.WaitForExit(), 1u);
+  // The install was finished, not cut short: a whole state.
+  EXPECT_EQ(Setting(Ini(), "FileNo0", "Extracted"), "1");
+  EXPECT_TRUE(root.Exists("game/big/part59.bin"));
+  EXPECT_TRUE(root.Exists("game/data/config.qvs"));
 }
 
 TEST_F(Scenario, SecondModOverTheSameFileIsRefusedAndChangesNothing) {

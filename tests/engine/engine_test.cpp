@@ -1,6 +1,9 @@
 // Install and uninstall over real folders, through the install command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "app/app.h"
 #include "engine/files.h"
 #include "engine/install.h"
@@ -129,15 +132,51 @@ TEST_F(EngineTest, RoundTripsLeaveTheFolderAsItWas) {
     SCOPED_TRACE(fixture);
     Record(0, fixture);
     const Tree before = Now();
-    Click(0);
-    ASSERT_TRUE(window.errors.empty()) << window.errors.front();
-    EXPECT_TRUE(IsExtracted(0));
-    EXPECT_EQ(window.captions_seen.back(), "Processing...");
-    Click(0);
-    ASSERT_TRUE(window.errors.empty()) << window.errors.front();
-    EXPECT_FALSE(IsExtracted(0));
+    for (const char* state : {"UnInstall", "Install"}) {
+      window.captions_seen.clear();
+      window.progress_seen.clear();
+      Click(0);
+      ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+      // "Processing..." at once, the progress counting up to 100%, then
+      // the state the command left.
+      EXPECT_EQ(window.captions_seen.front(), "Processing...");
+      EXPECT_TRUE(std::is_sorted(window.progress_seen.begin(), window.progress_seen.end()));
+      ASSERT_FALSE(window.progress_seen.empty());
+      EXPECT_EQ(window.progress_seen.back(), 100);
+      EXPECT_EQ(window.captions_seen.back(), state);
+      EXPECT_EQ(IsExtracted(0), std::string(state) == "UnInstall");
+    }
     ExpectRestored(before);
   }
+}
+
+// While a command runs in the background, every other command and refresh
+// waits; a close then waits until it is over and ends the dialog after it.
+TEST_F(EngineTest, ACloseDuringACommandWaitsForItsEnd) {
+  Record(0, "mod_mixed.zip");
+  window.hold_background = true;
+  window.selected = 0;
+  window.left = 321;
+  DispatchCommand(InstallButton);
+  EXPECT_TRUE(CommandRunning());
+  EXPECT_FALSE(window.controls_enabled);
+  EXPECT_EQ(window.install_caption, "Processing...");
+  window.selected = -1;
+  DispatchCommand(RemoveModButton);
+  RefreshControls();
+  EXPECT_EQ(window.install_caption, "Processing...");
+  EXPECT_FALSE(RequestClose());
+  EXPECT_EQ(window.ended_with, -1);
+
+  window.selected = 0;
+  window.held_work();
+  window.held_done();
+  EXPECT_FALSE(CommandRunning());
+  EXPECT_TRUE(window.controls_enabled);
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(window.install_caption, "UnInstall");
+  EXPECT_EQ(window.ended_with, kExitStatus);
+  EXPECT_EQ(ReadWindowValue("Left", 0), 321);
 }
 
 TEST_F(EngineTest, InstallSavesOriginalsAndWritesTheModsFiles) {
@@ -362,6 +401,80 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   EXPECT_EQ(window.errors[1], kUninstallError);
   EXPECT_TRUE(IsExtracted(0));
   EXPECT_EQ(Now(), installed);
+}
+
+// The uninstall takes back what the install did, whatever happened since.
+TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
+  const Tree before = Now();
+  // A file the user edited after the install is kept beside its original.
+  Record(0, "mod_mixed.zip");
+  Click(0);
+  game.WriteFile("a.txt", "edited by the user");
+  game.WriteFile("new.txt", "also edited");
+  Click(0);
+  EXPECT_EQ(window.errors, std::vector<std::string>{std::string(kKeptFilesNotice) + "\n" +
+                                                    game.Join("a (kept).txt") + "\n" +
+                                                    game.Join("new (kept).txt")});
+  Tree expected = before;
+  expected["a (kept).txt"] = "edited by the user";
+  expected["new (kept).txt"] = "also edited";
+  for (const auto& item : Now()) {
+    if (item.second == "<dir>") expected.insert(item);  // folders the mod made stay
+  }
+  EXPECT_EQ(Now(), expected);
+  game.Restore(before);
+  window.errors.clear();
+
+  // The archive was replaced by a newer version that lists other files, one
+  // of them an original the old version never touched.
+  game.WriteFile("extra.txt", "the user's own extra.txt");
+  const Tree with_extra = Now();
+  const std::string archive = settings.Join("update.zip");
+  const auto put_archive = [&](const char* fixture) {
+    std::ifstream in(FixturePath(fixture), std::ios::binary);
+    std::ofstream(archive, std::ios::binary | std::ios::trunc) << in.rdbuf();
+  };
+  put_archive("mod_over_a.zip");
+  ASSERT_TRUE(WriteFileName(1, archive.c_str()));
+  ASSERT_TRUE(WriteExtractTo(1, game.path().c_str()));
+  Click(1);
+  put_archive("mod_over_a_too.zip");
+  Click(1);
+  EXPECT_TRUE(window.errors.empty());
+  ExpectRestored(with_extra);
+  // ... even when it is gone: the button still offers the uninstall.
+  put_archive("mod_over_a.zip");
+  Click(1);
+  ASSERT_TRUE(IsExtracted(1));
+  ASSERT_EQ(DeleteRegularFile(archive), FileResult::Done);
+  RefreshControls();
+  EXPECT_EQ(window.install_caption, "UnInstall");
+  EXPECT_TRUE(window.install_enabled);
+  // And the folder it goes back to is the one it was installed into, even
+  // if the settings file was edited since.
+  Sandbox elsewhere;
+  ASSERT_TRUE(WriteExtractTo(1, elsewhere.path().c_str()));
+  Click(1);
+  EXPECT_TRUE(window.errors.empty());
+  ExpectRestored(with_extra);
+  game.Restore(before);
+
+  // One mod adds keep/x.dat; another then replaces keep/x.txt, whose backup
+  // keep/x.qvs is also x.dat's backup name. Each uninstall puts back only
+  // what it took.
+  game.WriteFile("keep/x.txt", "original x.txt");
+  const Tree with_x = Now();
+  Record(2, "mod_adds_dat.zip");
+  Record(3, "mod_over_txt.zip");
+  Click(2);
+  Click(3);
+  Click(2);
+  EXPECT_EQ(game.ReadFile("keep/x.txt"), "x.txt from a mod");
+  EXPECT_EQ(game.ReadFile("keep/x.qvs"), "original x.txt");
+  EXPECT_FALSE(game.Exists("keep/x.dat"));
+  Click(3);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_EQ(Now(), with_x);
 }
 
 // Every changing step of an install, an uninstall and a removal from the

@@ -266,6 +266,14 @@ TEST_F(ModListTest, ChoosingAFolderStoresItForTheSelectedModOnly) {
   ChooseExtractFolder();  // nothing selected: the browser is not even shown
   EXPECT_EQ(window.folder_choices.size(), 1u);
 
+  // An installed mod keeps its folder: its files are there.
+  window.selected = 2;
+  ChooseExtractFolder();
+  EXPECT_EQ(window.errors, std::vector<std::string>{kBrowseInstalledError});
+  EXPECT_EQ(ReadExtractTo(2), "D:\\C");
+  EXPECT_EQ(window.folder_choices.size(), 1u);
+  window.errors.clear();
+
   window.selected = 1;
   ChooseExtractFolder();
   EXPECT_EQ(window.folder_text, "E:\\Games\\Chosen");

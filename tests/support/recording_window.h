@@ -2,10 +2,12 @@
 // A Window that records what the core does to the dialog and answers the
 // choosers and the user's selection from a script.
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/app.h"
 #include "window/window.h"
 
 class RecordingWindow : public Window {
@@ -71,6 +73,29 @@ class RecordingWindow : public Window {
     height = h;
     ++moves;
   }
+
+  // Background work runs at once, as if the dialog had waited for it,
+  // unless a test holds it back to act while it "runs".
+  bool hold_background = false;
+  std::function<void()> held_work, held_done;
+  std::vector<int> progress_seen;
+  bool controls_enabled = true;
+  int ended_with = -1;
+  void RunInBackground(std::function<void()> work, std::function<void()> done) override {
+    if (hold_background) {
+      held_work = std::move(work);
+      held_done = std::move(done);
+      return;
+    }
+    work();
+    done();
+  }
+  void ReportProgress(int percent) override {
+    progress_seen.push_back(percent);
+    ShowProgress(percent);
+  }
+  void EnableControls(bool enabled) override { controls_enabled = enabled; }
+  void EndDialog(int status) override { ended_with = status; }
 
  private:
   static bool Take(std::deque<std::string>& queue, std::string& out) {
