@@ -49,9 +49,13 @@ FileResult FlushAndCloseFile(OutputFile* file);
 // false. A probe: nothing changes.
 FileResult ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink);
-// The names in folder `path` ("." and ".." left out). False when it cannot
-// be listed.
-bool ListFolder(const std::string& path, std::vector<std::string>& names);
+// The entries of folder `path` ("." and ".." left out). False when it cannot
+// be listed. A probe: nothing changes.
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+};
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 
 // Fault injection (fault/fault.h): every mutating call above (move, delete,
 // attributes, folders, create, write, close) counts itself and can be made

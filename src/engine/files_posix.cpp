@@ -144,8 +144,10 @@ FileResult ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FromErrno();
+  // One buffer per thread: a fresh large allocation for every file costs
+  // more than reading a small file.
   static constexpr std::size_t kChunk = 256 * 1024;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  thread_local std::unique_ptr<char[]> buffer(new char[kChunk]);
   FileResult result = FileResult::Done;
   for (;;) {
     const ssize_t n = read(fd, buffer.get(), kChunk);
@@ -164,13 +166,22 @@ FileResult ReadWholeFile(const std::string& path,
   return result;
 }
 
-bool ListFolder(const std::string& path, std::vector<std::string>& names) {
-  names.clear();
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {
+  entries.clear();
   DIR* dir = opendir(path.c_str());
   if (dir == nullptr) return false;
   while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    FolderEntry found;
+    found.name = entry->d_name;
+    if (found.name == "." || found.name == "..") continue;
+    if (entry->d_type == DT_UNKNOWN) {  // some file systems do not say
+      struct stat st;
+      found.is_folder = fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISDIR(st.st_mode);
+    } else {
+      found.is_folder = entry->d_type == DT_DIR;
+    }
+    entries.push_back(std::move(found));
   }
   closedir(dir);
   return true;

@@ -32,9 +32,10 @@ std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
   std::unordered_set<std::string> reserved;
   if (RecordFolder().empty()) return reserved;
   std::string folder = RecordFolder().substr(0, RecordFolder().size() - 1);
-  std::vector<std::string> names;
-  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, names)) return reserved;
-  for (const std::string& name : names) {
+  std::vector<FolderEntry> entries;
+  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, entries)) return reserved;
+  for (const FolderEntry& entry : entries) {
+    const std::string& name = entry.name;
     if (name.compare(0, 6, "FileNo") != 0 || name.size() == 6 ||
         name.find_first_not_of("0123456789", 6) != std::string::npos) {
       continue;
@@ -58,6 +59,7 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
   if (folder.empty() || !PathIsFolder(folder)) return false;
   if (!PlanEntries(folder, mod.archive, entries)) return false;
   const std::unordered_set<std::string> reserved = BackupsOfOtherRecords(n);
+  FolderIndex index(folder);
 
   plan.kind = PlanKind::Install;
   plan.mod = n;
@@ -85,21 +87,23 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
       }
       const std::string part = parent.substr(0, at);
       if (!folders_seen.insert(FileKey(part)).second) continue;
-      if (PathIsFolder(part)) continue;
-      if (PathExists(part)) return false;  // a file stands where a folder must go
+      const FolderIndex::Kind kind = index.Lookup(part);
+      if (kind == FolderIndex::Kind::Folder) continue;
+      if (kind == FolderIndex::Kind::File) return false;  // where a folder must go
       record.folders.push_back(relative(part));
     }
     if (entry.info.is_directory) continue;
 
     // A folder at a file's place would be moved aside whole.
-    if (PathIsFolder(entry.target)) return false;
+    const FolderIndex::Kind target = index.Lookup(entry.target);
+    if (target == FolderIndex::Kind::Folder) return false;
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
     // A taken backup name belongs to another installed mod: either it saved
     // this very file, or it saved a file sharing the name, which its
     // uninstallation would then put in the wrong place.
-    if (reserved.count(FileKey(backup)) != 0 || PathExists(backup)) return false;
-    const bool exists = PathExists(entry.target);
+    if (reserved.count(FileKey(backup)) != 0 || index.Exists(backup)) return false;
+    const bool exists = target == FolderIndex::Kind::File;
     Slot& slot = slots[FileKey(backup)];
     ++slot.users;
     slot.target_exists = slot.target_exists || exists;
@@ -114,25 +118,24 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
   return true;
 }
 
-// Extracts every entry, recording each file and folder it creates.
-bool Extract(const ModPaths& mod, const std::vector<PlannedEntry>& entries, Journal& journal,
-             ProgressMeter& meter) {
-  if (entries.empty()) return true;
+// Creates the folders the plan found missing, parents first, then extracts
+// every file, recording each step. What the checks learnt stands: no name
+// is probed again (a file that appeared since makes its creation fail).
+bool Extract(const ModPaths& mod, const Plan& plan, const std::vector<PlannedEntry>& entries,
+             Journal& journal, ProgressMeter& meter) {
+  for (const std::string& relative : plan.record.folders) {
+    std::string folder = InFolder(plan.record, relative);
+    if (!ReachPath(folder) || MakeFolder(folder) != FileResult::Done) return false;
+    journal.steps.push_back({JournalStep::CreatedFolder, InFolder(plan.record, relative), ""});
+  }
+  if (plan.record.files.empty()) return true;
   const ArchiveHandle archive = ArchiveOpen(mod.archive);
   if (archive == nullptr) return false;
   bool ok = true;
-  // Archives list a folder's files together: its path is checked once.
-  std::string last_folder;
   for (const PlannedEntry& entry : entries) {
-    if (entry.info.is_directory) {
-      ok = CreateFoldersStep(journal, mod.folder, WithoutTrailingSeparator(entry.target));
-    } else {
-      const std::string parent = FolderOf(entry.target);
-      ok = (parent == last_folder || CreateFoldersStep(journal, mod.folder, parent)) &&
-           WriteEntryStep(journal, entry.target, archive, entry.info, &meter);
-      last_folder = parent;
-      meter.Advance(ProgressMeter::kPerFile);
-    }
+    if (entry.info.is_directory) continue;
+    ok = WriteEntryStep(journal, entry.target, archive, entry.info, &meter);
+    meter.Advance(ProgressMeter::kPerFile);
     if (!ok) break;
   }
   ArchiveClose(archive);
@@ -162,14 +165,18 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
     if (UndoJournal(journal)) DeletePlan();
     return result;
   };
+  // Each original goes to the backup name the checks found free; the move
+  // never replaces, so one taken since fails it.
   for (const RecordedMove& original : plan.record.originals) {
-    const std::string target = InFolder(plan.record, original.from);
-    std::string backup;
-    if (!MakeBackup(target, &backup)) return abandon(CommandResult::Refused);
-    journal.steps.push_back({JournalStep::Moved, target, backup});
+    if (!MoveStep(journal, InFolder(plan.record, original.from),
+                  InFolder(plan.record, original.to))) {
+      return abandon(CommandResult::Refused);
+    }
     meter.Advance(ProgressMeter::kPerFile);
   }
-  if (!Extract(mod, entries, journal, meter)) return abandon(CommandResult::ExtractionFailed);
+  if (!Extract(mod, plan, entries, journal, meter)) {
+    return abandon(CommandResult::ExtractionFailed);
+  }
   // The file must never say "not installed" while the mod's files are in
   // place: without the flag, undo the installation.
   if (!commit()) return abandon(CommandResult::Refused);

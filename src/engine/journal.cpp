@@ -4,6 +4,7 @@
 
 #include "engine/files.h"
 #include "engine/paths.h"
+#include "engine/steps.h"
 #include "engine/text.h"
 
 namespace {
@@ -14,6 +15,33 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+FolderIndex::Listing& FolderIndex::ListingOf(const std::string& folder) {
+  Listing& listing = folders_[FileKey(folder)];
+  if (listing.listed) return listing;
+  listing.listed = true;
+  // A folder that is not there holds nothing; only one that is is listed.
+  if (folder != root_ && Lookup(folder) != Kind::Folder) return listing;
+  std::string reached = folder;
+  std::vector<FolderEntry> entries;
+  if (!ReachPath(reached) || !ListFolder(reached, entries)) return listing;
+  for (const FolderEntry& entry : entries) {
+    listing.names[FileKey(entry.name)] = entry.is_folder ? Kind::Folder : Kind::File;
+  }
+  return listing;
+}
+
+FolderIndex::Kind FolderIndex::Lookup(const std::string& path) {
+  if (path == root_) return PathIsFolder(root_) ? Kind::Folder : Kind::Missing;
+  const std::size_t cut = FindLastSeparator(path);
+  if (cut == std::string::npos || cut < root_.size()) {
+    // Not below the root: asked of the file system itself.
+    return PathIsFolder(path) ? Kind::Folder : PathExists(path) ? Kind::File : Kind::Missing;
+  }
+  const Listing& listing = ListingOf(path.substr(0, cut));
+  const auto found = listing.names.find(FileKey(path.substr(cut + 1)));
+  return found == listing.names.end() ? Kind::Missing : found->second;
+}
 
 bool PathExists(const std::string& path) {
   std::string reached = path;
@@ -40,28 +68,6 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to) 
   if (!ReachPath(destination) || !PreparePath(source)) return false;
   if (MoveEntry(source, destination) != FileResult::Done) return false;
   journal.steps.push_back({JournalStep::Moved, from, to});
-  return true;
-}
-
-bool CreateFoldersStep(Journal& journal, const std::string& base, const std::string& folder) {
-  if (folder.size() <= base.size()) return true;
-  // Walk down from the base, one separator at a time.
-  std::size_t position = base.size() + 1;
-  while (position <= folder.size()) {
-    std::size_t next = position;
-    while (next < folder.size() && folder[next] != '\\' && folder[next] != '/') {
-      if (IsLeadByte(static_cast<unsigned char>(folder[next])) && next + 1 < folder.size()) ++next;
-      ++next;
-    }
-    const std::string part = folder.substr(0, next);
-    if (!PathIsFolder(part)) {
-      if (PathExists(part)) return false;  // a file stands where a folder must go
-      std::string reached = part;
-      if (!ReachPath(reached) || MakeFolder(reached) != FileResult::Done) return false;
-      journal.steps.push_back({JournalStep::CreatedFolder, part, std::string()});
-    }
-    position = next + 1;
-  }
   return true;
 }
 
@@ -118,7 +124,7 @@ bool RemoveFolderIfEmpty(const std::string& path) {
   std::string reached = path;
   if (!ReachPath(reached)) return false;
   if (!IsFolder(reached)) return true;
-  std::vector<std::string> names;
+  std::vector<FolderEntry> names;
   if (!ListFolder(reached, names)) return false;
   return !names.empty() || RemoveEmptyFolder(reached) == FileResult::Done;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/archive.h"
@@ -39,9 +40,6 @@ class ProgressMeter {
 
 // Renames within one folder, never replacing an existing destination.
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to);
-// Creates every missing folder of `folder` below `base` (which must exist),
-// recording each. False when a part exists as a file or cannot be created.
-bool CreateFoldersStep(Journal& journal, const std::string& base, const std::string& folder);
 // Creates `path` (which must not exist) with the entry's data and time.
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
                     const ArchiveEntryInfo& entry, ProgressMeter* meter = nullptr);
@@ -49,6 +47,30 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
 // Takes every recorded step back, newest first, and empties the journal.
 // False when some step could not be taken back (the rest still were).
 bool UndoJournal(Journal& journal);
+
+// What a command learns of its destination folder: each folder below `root`
+// is listed once, when first asked about, and every later question about a
+// name in it is answered from that list, not by another call. It knows the
+// folder as it was when asked: the checks before a command's first change
+// use it. (Names compare as FileKey does.)
+class FolderIndex {
+ public:
+  enum class Kind { Missing, File, Folder };
+  explicit FolderIndex(std::string root) : root_(std::move(root)) {}
+  // `path` is `root` or a full path below it.
+  Kind Lookup(const std::string& path);
+  bool Exists(const std::string& path) { return Lookup(path) != Kind::Missing; }
+  bool IsFolder(const std::string& path) { return Lookup(path) == Kind::Folder; }
+
+ private:
+  struct Listing {
+    bool listed = false;
+    std::unordered_map<std::string, Kind> names;
+  };
+  Listing& ListingOf(const std::string& folder);
+  std::string root_;
+  std::unordered_map<std::string, Listing> folders_;
+};
 
 // Tests on full paths, reaching them as the steps do.
 bool PathExists(const std::string& path);

@@ -85,17 +85,3 @@ bool IsDirectoryEntry(const std::string& name) {
 
 bool FileExists(const std::string& path) { return FileSystemEntryExists(path); }
 
-bool MakeBackup(const std::string& path, std::string* backup_used) {
-  std::string backup;
-  if (!BackupName(path, backup, kMaxTargetPath)) return false;
-  std::string target = path;
-  // Prepare the backup first and the target last, so that for long paths the
-  // current folder is the target's (both share it).
-  if (!PreparePath(backup) || !PreparePath(target)) return false;
-  // A taken backup name means another installed mod already replaced this
-  // file; never overwrite that backup.
-  if (FileExists(backup)) return false;
-  if (MoveEntry(target, backup) != FileResult::Done) return false;
-  if (backup_used != nullptr) BackupName(path, *backup_used, kMaxTargetPath);
-  return true;
-}

@@ -46,7 +46,3 @@ bool IsDirectoryEntry(const std::string& name);
 
 bool FileExists(const std::string& path);
 
-// Moves an existing target aside under its backup name. False when the backup
-// name is taken, cannot be formed, or the rename failed: the target is then
-// where it was.
-bool MakeBackup(const std::string& path, std::string* backup_used = nullptr);

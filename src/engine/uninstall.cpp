@@ -32,27 +32,29 @@ bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& fil
 // A free name beside `target`, not yet chosen in this plan. Empty when none
 // fits. `make(k)` spells the k-th candidate.
 template <typename Spell>
-std::string FreeName(std::set<std::string>& taken, Spell make) {
+std::string FreeName(std::set<std::string>& taken, FolderIndex& index, Spell make) {
   for (int k = 1; k < 1000; ++k) {
     const std::string name = make(k);
     if (name.size() > kMaxTargetPath) return std::string();
-    if (!PathExists(name) && taken.insert(FileKey(name)).second) return name;
+    if (!index.Exists(name) && taken.insert(FileKey(name)).second) return name;
   }
   return std::string();
 }
 
-std::string TrashName(const std::string& target, std::set<std::string>& taken) {
-  return FreeName(taken, [&target](int k) {
+std::string TrashName(const std::string& target, std::set<std::string>& taken,
+                      FolderIndex& index) {
+  return FreeName(taken, index, [&target](int k) {
     return target + ".qvtrash" + (k == 1 ? std::string() : std::to_string(k));
   });
 }
 
-std::string KeptName(const std::string& target, std::set<std::string>& taken) {
+std::string KeptName(const std::string& target, std::set<std::string>& taken,
+                     FolderIndex& index) {
   const std::size_t separator = FindLastSeparator(target);
   const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
   const std::size_t dot = target.rfind('.');
   const std::size_t cut = dot == std::string::npos || dot < start ? target.size() : dot;
-  return FreeName(taken, [&](int k) {
+  return FreeName(taken, index, [&](int k) {
     return target.substr(0, cut) + (k == 1 ? " (kept)" : " (kept " + std::to_string(k) + ")") +
            target.substr(cut);
   });
@@ -100,14 +102,17 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, const ProgressFn& pro
   for (const InstallRecord::File& file : record.files) work += file.verify ? file.size : 0;
   plan.work = work;
   ProgressMeter meter(progress, work);
+  FolderIndex index(record.folder);
   std::set<std::string> taken;
   for (const InstallRecord::File& file : record.files) {
     const std::string target = InFolder(record, file.path);
+    const FolderIndex::Kind kind = index.Lookup(target);
     // A folder where a file was installed cannot be moved as a file.
-    if (PathIsFolder(target)) return false;
-    if (!PathExists(target)) continue;  // already gone: nothing to do
+    if (kind == FolderIndex::Kind::Folder) return false;
+    if (kind == FolderIndex::Kind::Missing) continue;  // already gone: nothing to do
     const bool ours = !file.verify || HoldsWhatWasWritten(target, file, meter);
-    const std::string aside = ours ? TrashName(target, taken) : KeptName(target, taken);
+    const std::string aside =
+        ours ? TrashName(target, taken, index) : KeptName(target, taken, index);
     if (aside.empty()) return false;
     (ours ? plan.set_aside : plan.kept)
         .push_back({file.path, aside.substr(record.folder.size() + 1)});
@@ -115,7 +120,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, const ProgressFn& pro
   // A backup the user deleted cannot come back; the rest do.
   std::vector<RecordedMove> restorable;
   for (const RecordedMove& original : record.originals) {
-    if (PathExists(InFolder(record, original.to))) restorable.push_back(original);
+    if (index.Exists(InFolder(record, original.to))) restorable.push_back(original);
   }
   record.originals.swap(restorable);
   return true;

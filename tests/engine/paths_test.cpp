@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/files.h"
+#include "engine/journal.h"
 #include "settings/settings.h"
 #include "support/sandbox.h"
 
@@ -91,37 +92,6 @@ TEST_F(PathsTest, TargetPathJoinsTheFolderAndTheStoredName) {
   EXPECT_EQ(out, "unchanged");
 }
 
-TEST_F(PathsTest, MakeBackupMovesAsideAndNeverOverwritesABackup) {
-  game.WriteFile("a.txt", "original");
-  const std::string target = game.Join("a.txt");
-  ASSERT_TRUE(MakeBackup(target));
-  EXPECT_FALSE(game.Exists("a.txt"));
-  EXPECT_EQ(game.ReadFile("a.qvs"), "original");
-
-  // The slot is taken now: a second backup is refused and nothing moves.
-  game.WriteFile("a.txt", "from a mod");
-  EXPECT_FALSE(MakeBackup(target));
-  EXPECT_EQ(game.ReadFile("a.txt"), "from a mod");
-  EXPECT_EQ(game.ReadFile("a.qvs"), "original");
-}
-
-TEST_F(PathsTest, MakeBackupReportsAFailedRename) {
-  game.WriteFile("b.txt", "original");
-  // Fail every mutating call in turn: each must answer false with the file
-  // still in place, or true with it moved; never true with nothing moved.
-  for (int k = 1; k <= 3; ++k) {
-    FailFileOperation(k);
-    const bool moved = MakeBackup(game.Join("b.txt"));
-    FailFileOperation(0);
-    if (moved) {
-      EXPECT_EQ(game.ReadFile("b.qvs"), "original") << "k=" << k;
-      break;
-    }
-    EXPECT_EQ(game.ReadFile("b.txt"), "original") << "k=" << k;
-    EXPECT_FALSE(game.Exists("b.qvs")) << "k=" << k;
-  }
-}
-
 TEST_F(PathsTest, PreparePathMakesAReadOnlyFileChangeable) {
   game.WriteFile("ro.txt", "x");
   std::string path = game.Join("ro.txt");
@@ -162,8 +132,9 @@ TEST_F(PathsTest, LongTargetsAreReachedFromTheirFolder) {
   ASSERT_EQ(WriteToFile(file, "long", 4), FileResult::Done);
   ASSERT_EQ(CloseFile(file, 0), FileResult::Done);
   ASSERT_TRUE(FileExists(prepared));
-  ASSERT_TRUE(MakeBackup(target));
   std::string backup = folder + "\\" + name + ".qvs";
+  Journal journal;
+  ASSERT_TRUE(MoveStep(journal, target, backup));
   ASSERT_TRUE(PreparePath(backup));
   EXPECT_TRUE(FileExists(backup));
   EXPECT_EQ(DeleteRegularFile(backup), FileResult::Done);
