@@ -15,7 +15,7 @@ struct ModPaths {
 
 enum class CommandResult {
   Done,
-  Refused,           // nothing was changed: unreadable archive, taken backup, no plan...
+  Refused,           // nothing was changed: unreadable archive, taken backup, no plan on disk
   ExtractionFailed,  // the extraction failed and was taken back
   UninstallFailed,   // the uninstallation failed and was taken back
 };
@@ -38,6 +38,8 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
 // created that still hold what it wrote, keeps the others beside their
 // place (their full paths in `kept`), and moves its backups back. A mod
 // installed before records existed is uninstalled from its archive's list.
+// Refused when its plan cannot be written; UninstallFailed when a check or
+// a step failed (taken back).
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                            std::vector<std::string>& kept,
                            const ProgressFn& progress = ProgressFn());

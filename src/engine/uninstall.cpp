@@ -132,9 +132,9 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                            std::vector<std::string>& kept, const ProgressFn& progress) {
   kept.clear();
   Plan plan;
-  if (!PlanUninstall(n, mod, plan, progress) || !SavePlan(plan)) {
-    return CommandResult::UninstallFailed;
-  }
+  if (!PlanUninstall(n, mod, plan, progress)) return CommandResult::UninstallFailed;
+  // Without its plan on disk a crash could not be repaired: nothing starts.
+  if (!SavePlan(plan)) return CommandResult::Refused;
   // The checks took the first part of the work; the moves and deletions the rest.
   ProgressMeter meter(progress, plan.work);
   meter.Advance(plan.work - (plan.set_aside.size() + plan.kept.size() + plan.record.originals.size() +

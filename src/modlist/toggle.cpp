@@ -54,7 +54,7 @@ void Report(const ToggleJob& job) {
       window.ShowError(kUninstallError);
       break;
     case CommandResult::Refused:
-      window.ShowError(job.installed ? kUninstallError : kProcessingError);
+      window.ShowError(kProcessingError);
       break;
   }
   if (job.kept.empty()) return;

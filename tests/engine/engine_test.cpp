@@ -403,6 +403,30 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   EXPECT_EQ(Now(), installed);
 }
 
+// Without its plan on disk a crash could not be repaired: no command starts.
+TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  // A folder where the plan's temporary file must go.
+  settings.MakeDir(std::string(kRecordFolderName) + "/plan.tmp");
+  Click(0);
+  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_FALSE(IsExtracted(0));
+  EXPECT_EQ(Now(), before);
+
+  const std::string blocker = settings.Join(std::string(kRecordFolderName) + "/plan.tmp");
+  ASSERT_EQ(RemoveEmptyFolder(blocker), FileResult::Done);
+  Click(0);
+  ASSERT_TRUE(IsExtracted(0));
+  const Tree installed = Now();
+  settings.MakeDir(std::string(kRecordFolderName) + "/plan.tmp");
+  window.errors.clear();
+  Click(0);
+  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(Now(), installed);
+}
+
 // The uninstall takes back what the install did, whatever happened since.
 TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   const Tree before = Now();
