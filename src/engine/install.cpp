@@ -76,7 +76,11 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
   };
   std::map<std::string, Slot> slots;  // by backup name
   std::set<std::string> folders_seen;
-  for (const PlannedEntry& entry : entries) {
+  std::unordered_set<std::string> targets;
+  for (PlannedEntry& entry : entries) {
+    entry.target = index.Resolve(entry.target);
+    // Two names the archive keeps apart may meet in one existing spelling.
+    if (!targets.insert(FileKey(entry.target)).second) return false;
     // Every folder on the way that is not there yet is the install's own.
     const std::string parent =
         entry.info.is_directory ? WithoutTrailingSeparator(entry.target) : FolderOf(entry.target);

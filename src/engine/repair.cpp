@@ -32,6 +32,14 @@ std::string FileKey(const std::string& path) {
 #endif
 }
 
+std::string FoldCase(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 bool FinishRenumbering(const Plan& plan) {
   for (const RecordedMove& move : plan.set_aside) {
     const int from = std::atoi(move.from.c_str());

@@ -69,14 +69,17 @@ bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
   std::vector<PlannedEntry> entries;
   if (mod.folder.empty() || !PlanEntries(mod.folder, mod.archive, entries)) return false;
   std::set<std::string> backups;
-  for (const PlannedEntry& entry : entries) {
+  // The names resolve as the install resolved them.
+  FolderIndex index(mod.folder);
+  for (PlannedEntry& entry : entries) {
     if (entry.info.is_directory) continue;
+    entry.target = index.Resolve(entry.target);
     const std::string relative = entry.target.substr(mod.folder.size() + 1);
     record.files.push_back({relative, 0, 0, false});
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
     // Two entries may share a backup name; the first in archive order gets it.
-    if (PathExists(backup) && backups.insert(FileKey(backup)).second) {
+    if (index.Exists(backup) && backups.insert(FileKey(backup)).second) {
       record.originals.push_back({relative, backup.substr(mod.folder.size() + 1)});
     }
   }

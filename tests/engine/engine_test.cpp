@@ -403,6 +403,33 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   EXPECT_EQ(Now(), installed);
 }
 
+// A mod made for Windows over a game folder spelt otherwise: the existing
+// files are replaced and restored, and no folder differing only in case is
+// made. Where case matters, of two existing spellings the first in byte
+// order is taken and the other left alone.
+TEST_F(EngineTest, NamesMatchTheGameFolderWithoutRegardToCase) {
+  game.WriteFile("data/textures/a.dds", "original dds");
+#ifndef _WIN32
+  game.WriteFile("GFX/a.txt", "original GFX");
+  game.WriteFile("gfx/a.txt", "original gfx");
+#endif
+  const Tree before = Now();
+  Record(0, "mod_case.zip");
+  Click(0);
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+  EXPECT_EQ(game.ReadFile("data/textures/a.dds"), "mod dds");
+  EXPECT_EQ(game.ReadFile("data/textures/a.qvs"), "original dds");
+  EXPECT_EQ(game.ReadFile("data/New/b.txt"), "b");
+#ifndef _WIN32
+  EXPECT_FALSE(game.Exists("Data"));
+  EXPECT_EQ(game.ReadFile("GFX/a.txt"), "mod gfx");
+  EXPECT_EQ(game.ReadFile("gfx/a.txt"), "original gfx");
+#endif
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  ExpectRestored(before);
+}
+
 // Without its plan on disk a crash could not be repaired: no command starts.
 TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
   Record(0, "mod_mixed.zip");
