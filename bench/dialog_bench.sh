@@ -13,20 +13,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 qv_install_packages
 qv_build_windows Quorvantel dialog_bench
 
-qv_wine_env
-qv_start_xvfb
-# As in scripts/test.sh: a persistent server and Wine's background services
-# started here, once, with a server left over from creating the prefix
-# replaced.
-wineserver -k >/dev/null 2>&1 </dev/null || true
-wineserver -w >/dev/null 2>&1 </dev/null || true
-wineserver -p >/dev/null 2>&1 </dev/null
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$QV_XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+qv_start_wine
+trap qv_stop_wine EXIT
 
 # The tests' host locale: code page 1252, and file names Wine can create.
 qv_say "benchmark"

@@ -86,3 +86,22 @@ qv_start_xvfb() {
   echo "Xvfb did not start" >&2
   return 1
 }
+
+# A virtual display and a persistent wineserver for the Windows programs run
+# next. A wineserver started by a test, or Wine's background services started
+# by the first program, would hold a caller's pipe open (CTest waits for it):
+# both are started here, once. A server left over from creating the prefix is
+# not persistent; it is replaced. qv_stop_wine ends both.
+qv_start_wine() {
+  qv_wine_env
+  qv_start_xvfb
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+  wineserver -w >/dev/null 2>&1 </dev/null || true
+  wineserver -p >/dev/null 2>&1 </dev/null
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+qv_stop_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$QV_XVFB_PID" 2>/dev/null || true
+}

@@ -33,21 +33,8 @@ run_ctest() {  # label, build folder
 
 run_ctest "Linux" "$QV_LINUX_BUILD"
 
-qv_wine_env
-qv_start_xvfb
-# A wineserver started by a test, or Wine's background services started by
-# the first program, would hold CTest's pipe open: start both here, outside
-# CTest, and keep them for the whole run. A server left over from creating
-# the prefix is not persistent; replace it.
-wineserver -k >/dev/null 2>&1 </dev/null || true
-wineserver -w >/dev/null 2>&1 </dev/null || true
-wineserver -p >/dev/null 2>&1 </dev/null
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$QV_XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+qv_start_wine
+trap qv_stop_wine EXIT
 run_ctest "Windows (Wine)" "$QV_WIN_BUILD"
 
 echo
