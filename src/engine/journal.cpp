@@ -7,15 +7,6 @@
 #include "engine/steps.h"
 #include "engine/text.h"
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = FindLastSeparator(path);
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-}  // namespace
-
 FolderIndex::Listing& FolderIndex::ListingOf(const std::string& folder) {
   Listing& listing = folders_[FileKey(folder)];
   if (listing.listed) return listing;
@@ -95,9 +86,9 @@ bool DeletePath(const std::string& path) {
 
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to) {
   // Both are reached through the same current folder when they are long.
-  if (from.size() >= kLongPath && to.size() >= kLongPath && FolderOf(from) != FolderOf(to)) {
-    return false;
-  }
+  const std::string from_folder = ReachFolder(from);
+  const std::string to_folder = ReachFolder(to);
+  if (!from_folder.empty() && !to_folder.empty() && from_folder != to_folder) return false;
   std::string destination = to;
   std::string source = from;
   if (!ReachPath(destination) || !PreparePath(source)) return false;

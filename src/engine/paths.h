@@ -23,10 +23,15 @@ std::string BackupFileName(const std::string& file_name);
 bool BackupName(const std::string& path, std::string& out, std::size_t max_length);
 
 // Normalises separators and, on Windows, performs the current-directory step
-// for a path of kLongPath characters or more (the buffer then holds the bare
-// name). Changes nothing on disk. False when the path cannot be reached: a
-// folder or name part too long, or the change of directory failed.
+// for a path of kLongPath characters or more: the deepest folder on the way
+// that can be made current is, and the buffer then holds the rest of the
+// path (the bare name when the file's own folder could be). Changes nothing
+// on disk. False when the path cannot be reached: the rest would still be
+// too long, or the change of directory failed.
 bool ReachPath(std::string& path);
+// The folder ReachPath makes current for `path`; empty when it makes none
+// (a short path, or any path where there is no such limit). Pure.
+std::string ReachFolder(const std::string& path);
 
 // ReachPath, then clears the attributes that would block a change of an
 // existing file or folder. False when the path cannot be reached or an
