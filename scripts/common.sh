@@ -8,6 +8,7 @@ QV_JOBS=$(nproc 2>/dev/null || echo 2)
 # Everything the builds and tests need, as Debian packages.
 QV_PACKAGES=(
   cmake g++ make python3 zlib1g-dev libsimpleini-dev googletest
+  qt6-base-dev desktop-file-utils
   mingw-w64 libz-mingw-w64-dev wine wine64 xvfb fonts-ipafont locales
   imagemagick x11-utils xdotool
 )
