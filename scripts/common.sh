@@ -46,10 +46,13 @@ qv_configure() {  # build folder, extra cmake arguments...
   fi
 }
 
-qv_build_linux() {
+qv_build_linux() {  # targets to build; all of them when none is named
   qv_say "building for Linux in build/linux"
   qv_configure "$QV_LINUX_BUILD"
-  cmake --build "$QV_LINUX_BUILD" -j "$QV_JOBS"
+  if [ $# -gt 0 ]; then
+    set -- --target "$@"
+  fi
+  cmake --build "$QV_LINUX_BUILD" -j "$QV_JOBS" "$@"
 }
 
 qv_build_windows() {  # targets to build; all of them when none is named
