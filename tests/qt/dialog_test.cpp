@@ -242,6 +242,7 @@ class QtDialogTest : public QObject {
     RunningApp app(App());
     QCOMPARE(app.dialog.windowTitle(), QStringLiteral("Quorvantel Ver1.3"));
     QVERIFY(static_cast<QPushButton*>(app.Control(InstallButton))->isDefault());
+    QVERIFY(app.dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
 
     struct Expected {
       int id;
