@@ -24,8 +24,10 @@ done
 desktop-file-validate "$prefix/share/applications/quorvantel.desktop" || fail "desktop entry"
 
 # Starts the program in the background; `started` is its process id once it
-# has written its settings file (start-up does that at once).
+# has written its settings file anew (start-up does that at once, after it
+# has begun to listen for signals).
 start() {  # program, settings file
+  rm -f "$2"
   "$1" >>"$work/program.log" 2>&1 &
   started=$!
   i=0
@@ -68,7 +70,6 @@ XDG_CONFIG_HOME=$work/config
 if start "$installed" "$settings"; then
   kill -KILL $started
   wait $started || true
-  rm -f "$settings"
   start "$installed" "$settings" && stop "the start after a killed copy"
 fi
 
