@@ -42,7 +42,7 @@ std::string SettingsFolderFor(const std::string& program_folder) {
   if (!program_folder.empty() && access(program_folder.c_str(), W_OK) == 0 &&
       !IsInstalledCopy(program_folder))
     return WithoutTrailingSeparators(program_folder);
-  // The base directory specification: a relative value is to be ignored.
+  // XDG has a relative value ignored.
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const std::string base = config != nullptr && config[0] == '/'
                                ? WithoutTrailingSeparators(config)

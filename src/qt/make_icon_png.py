@@ -17,9 +17,9 @@ SIZES = (32, 64, 128)
 
 def windows_icon():
     path = os.path.join(HERE, "..", "win32", "make_icon.py")
-    spec = importlib.util.spec_from_file_location("make_icon", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("make_icon", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
