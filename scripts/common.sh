@@ -8,6 +8,7 @@ QV_JOBS=$(nproc 2>/dev/null || echo 2)
 # Everything the builds and tests need, as Debian packages.
 QV_PACKAGES=(
   cmake g++ make python3 zlib1g-dev libsimpleini-dev googletest
+  qt6-base-dev desktop-file-utils
   mingw-w64 libz-mingw-w64-dev wine wine64 xvfb fonts-ipafont locales
   imagemagick x11-utils xdotool
 )
@@ -45,10 +46,13 @@ qv_configure() {  # build folder, extra cmake arguments...
   fi
 }
 
-qv_build_linux() {
+qv_build_linux() {  # targets to build; all of them when none is named
   qv_say "building for Linux in build/linux"
   qv_configure "$QV_LINUX_BUILD"
-  cmake --build "$QV_LINUX_BUILD" -j "$QV_JOBS"
+  if [ $# -gt 0 ]; then
+    set -- --target "$@"
+  fi
+  cmake --build "$QV_LINUX_BUILD" -j "$QV_JOBS" "$@"
 }
 
 qv_build_windows() {  # targets to build; all of them when none is named

@@ -33,6 +33,14 @@ std::string ExecutableFolder(const std::string& exe) {
 
 bool StartUp() { return StartUpFrom(ExecutablePath()); }
 
+bool StartUpIn(const std::string& folder) {
+  // Only the folder of the path StartUpFrom is given counts: a name inside
+  // `folder` stands in for the executable.
+  std::string directory = folder;
+  if (!directory.empty() && directory.back() != kPathSeparator) directory += kPathSeparator;
+  return StartUpFrom(directory + kSettingsFileName);
+}
+
 bool StartUpFrom(const std::string& executable_path) {
   Window& window = MainWindow();
   if (!SetProgramDirectoryFrom(executable_path)) {

@@ -14,6 +14,11 @@
 bool StartUp();
 // The same for an executable at `executable_path`.
 bool StartUpFrom(const std::string& executable_path);
+// The same with the settings file, the install records and the open-file
+// dialog's first folder in `folder` (with or without its trailing
+// separator), wherever the executable is: the Linux program keeps them in
+// the user's configuration folder when its own folder is not its to write.
+bool StartUpIn(const std::string& folder);
 
 // Sets the record folder beside the settings file and finishes or undoes a
 // command a crash interrupted; tells the user what it did.
