@@ -16,9 +16,20 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 // sign; a missing key or empty value gives the default.
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file);
-// False when the file could not be written; it is then unchanged.
+// Outside a batch the file is replaced in one rename (a copy written beside
+// it and flushed first). False when the file could not be written or is
+// read-only; the file is then unchanged.
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file);
+
+// A batch of writes to `file`: until the commit or abandon, writes to it go
+// to a copy and reads of it read the copy. One batch at a time; beginning
+// one abandons any other.
+void ProfileBeginBatch(const std::string& file);
+// Puts the copy in place of the file in one rename. False when it could not
+// or when a write of the batch failed; the file is then unchanged.
+bool ProfileCommitBatch();
+void ProfileAbandonBatch();
 
 // Full path of the running executable; empty when it cannot be had whole.
 std::string ExecutablePath();

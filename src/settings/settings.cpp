@@ -51,11 +51,41 @@ int ReadInt(const std::string& section, const char* key, int default_value) {
   return ProfileReadInt(section, key, default_value, SettingsFile());
 }
 
+bool g_batch_open = false;
+bool g_batch_failed = false;  // a write of the open batch failed
+
 bool Write(const std::string& section, const char* key, const char* value) {
+  if (g_batch_open) {
+    const bool ok = Located() && ProfileWriteString(section, key, value, SettingsFile());
+    if (!ok) g_batch_failed = true;
+    return ok;
+  }
   return Located() && ProfileWriteString(section, key, value, SettingsFile());
 }
 
 }  // namespace
+
+void BeginSettingsBatch() {
+  g_batch_open = true;
+  g_batch_failed = false;
+  ProfileBeginBatch(SettingsFile());
+}
+
+bool CommitSettingsBatch() {
+  if (!g_batch_open) return true;
+  g_batch_open = false;
+  if (g_batch_failed || !Located()) {
+    ProfileAbandonBatch();
+    return false;
+  }
+  return ProfileCommitBatch();
+}
+
+void AbandonSettingsBatch() {
+  if (!g_batch_open) return;
+  g_batch_open = false;
+  ProfileAbandonBatch();
+}
 
 std::string ModSection(int n) {
   char section[16];
