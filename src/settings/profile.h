@@ -5,7 +5,8 @@
 // - a value longer than `size - 1` bytes is cut to `size - 1`;
 // - writing creates the file, the section and the key as needed;
 // - a null value deletes the key and keeps the section;
-// - section and key names compare case-insensitively.
+// - section and key names compare case-insensitively;
+// - of two keys of the same name in a section the first is read.
 #include <cstddef>
 #include <string>
 
@@ -17,8 +18,9 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file);
 // Outside a batch the file is replaced in one rename (a copy written beside
-// it and flushed first). False when the file could not be written or is
-// read-only; the file is then unchanged.
+// it and flushed first). False when the file could not be written, is
+// read-only, or holds bytes that the rewrite would lose (a NUL byte, or what
+// the INI layer cannot parse back); the file is then unchanged.
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file);
 

@@ -25,7 +25,9 @@ namespace {
 using Ini = CSimpleIniA;
 
 std::unique_ptr<Ini> NewIni() {
-  auto ini = std::make_unique<Ini>();
+  // Several keys of one name stay, and the first is the one read, as on
+  // Windows.
+  auto ini = std::make_unique<Ini>(false, true, false);
   ini->SetSpaces(false);
   return ini;
 }
@@ -59,11 +61,38 @@ bool Same(const Identity& a, const Identity& b) {
                        a.modified.tv_nsec == b.modified.tv_nsec);
 }
 
+// False when rewriting `bytes` through the INI library would lose part of
+// them. The parser stops at a NUL byte, so a write would drop everything
+// after it; a section line without its "]" is glued to the next key's name
+// and comes back as a different section, growing at every write. Everything
+// else round-trips in substance (a BOM, CR-only line ends, bytes above 0x7F,
+// lines of any length); what is not kept holds nothing either platform
+// reads: blanks, blank lines, line ends, lines without "=" and a comment at
+// the very end.
+bool Rewritable(const std::string& bytes) {
+  if (bytes.find('\0') != std::string::npos) return false;
+  bool line_start = true;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      line_start = true;
+    } else if (line_start && c == '[') {
+      const std::size_t end = bytes.find_first_of("]\r\n", i);
+      if (end == std::string::npos || bytes[end] != ']') return false;
+      line_start = false;
+    } else if (c != ' ' && c != '\t') {
+      line_start = false;
+    }
+  }
+  return true;
+}
+
 // One file as read and parsed.
 struct Parsed {
   std::string file;
   Identity identity;
-  bool readable = false;  // false: it exists but could not be read
+  bool readable = false;    // false: it exists but could not be read
+  bool rewritable = false;  // see Rewritable()
   // Read so soon after its last change that a further change within the
   // same step of the file clock, of the same size, would look the same:
   // the bytes are compared again at the next look, until that step is past.
@@ -148,6 +177,7 @@ void Load(const std::string& file, Parsed& parsed) {
   }
   parsed.readable = true;
   parsed.fresh = Fresh(parsed.identity, read_at);
+  parsed.rewritable = Rewritable(parsed.bytes);
 }
 
 // The program has one settings file: one cached parse is enough.
@@ -232,11 +262,14 @@ bool ReplaceFile(const std::string& file, const std::string& data, Identity& wri
   return false;
 }
 
-// The key of the name in the section (its stored name and value), or null.
+// The first key of the name in the section (its stored name and value), or
+// null.
 const Ini::TKeyVal::value_type* FindKey(const Ini& ini, const std::string& section,
                                         const std::string& key) {
   const Ini::TKeyVal* keys = ini.GetSection(section.c_str());
   if (keys == nullptr) return nullptr;
+  // Keys of one name sit in the order they were read: the lower bound is
+  // the first.
   const Ini::Entry wanted(key.c_str());
   const auto found = keys->lower_bound(wanted);
   if (found == keys->end() || Ini::Entry::KeyOrder()(wanted, found->first)) return nullptr;
@@ -259,8 +292,10 @@ bool WriteInto(Batch& batch, const std::string& section, const std::string& key,
   if (batch.failed) return false;
   if (!batch.ini) {
     const Parsed& now = Current(batch.file);
+    // A file that would not come back whole is refused, as a read-only
+    // one is: the user is told instead of losing records.
     auto copy = NewIni();
-    if (!now.readable || copy->LoadData(now.bytes) < 0) {
+    if (!now.readable || !now.rewritable || copy->LoadData(now.bytes) < 0) {
       batch.failed = true;
       return false;
     }
@@ -273,10 +308,10 @@ bool WriteInto(Batch& batch, const std::string& section, const std::string& key,
     if (stored == nullptr) return true;
     ini.Delete(section.c_str(), key.c_str(), false);
   } else {
-    // An existing key keeps its spelling and place; names match without
-    // regard to case.
+    // An existing key keeps its spelling and place (and the value replaces
+    // every key of that name); names match without regard to case.
     const std::string name = stored != nullptr ? stored->first.pItem : key;
-    if (ini.SetValue(section.c_str(), name.c_str(), value) < 0) {
+    if (ini.SetValue(section.c_str(), name.c_str(), value, nullptr, true) < 0) {
       batch.failed = true;
       return false;
     }
@@ -289,7 +324,8 @@ bool Commit(Batch& batch) {
   if (batch.failed) return false;
   if (!batch.changed) return true;
   std::string data;
-  if (batch.ini->Save(data) < 0) return false;
+  // The BOM a file came with is written back (SimpleIni drops it otherwise).
+  if (batch.ini->Save(data, true) < 0) return false;
   Identity written;
   if (!ReplaceFile(batch.file, data, written)) return false;
   // What is now on disk is known: keep it parsed as it would be read back.
@@ -300,6 +336,7 @@ bool Commit(Batch& batch) {
     g_cache.identity = written;
     g_cache.readable = true;
     g_cache.fresh = Fresh(written, Now());
+    g_cache.rewritable = Rewritable(data);
     g_cache.bytes = std::move(data);
   }
   return true;

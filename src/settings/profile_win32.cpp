@@ -94,6 +94,10 @@ bool MakeCopy(Batch& batch) {
   if (Unwritable(batch.file)) return false;
   std::string bytes;
   if (!ReadBytes(batch.file, bytes, batch.existed)) return false;
+  // The profile functions end a line at a NUL byte and drop the rest of it,
+  // a section's header included, whose keys then join the section before:
+  // such a file is refused, as a read-only one is, rather than damaged.
+  if (bytes.find('\0') != std::string::npos) return false;
   // The name's start, found by a function that knows double-byte characters
   // (a trail byte can be a backslash).
   const char* name = PathFindFileNameA(batch.file.c_str());

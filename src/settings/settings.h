@@ -39,8 +39,9 @@ bool CommitSettingsBatch();
 // Drops the batch's writes; the file stays as it is.
 void AbandonSettingsBatch();
 
-// Writes return false when the file cannot be written (it is read-only or
-// its folder is missing); the file is then unchanged.
+// Writes return false when the file cannot be written (it is read-only, its
+// folder is missing, or it holds bytes a rewrite would lose, such as a NUL);
+// the file is then unchanged.
 std::string ReadFileName(int n);
 bool WriteFileName(int n, const char* value);  // null deletes the key
 std::string ReadExtractTo(int n);

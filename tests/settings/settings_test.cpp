@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "settings/profile.h"
 #include "support/sandbox.h"
@@ -122,10 +123,12 @@ TEST_F(SettingsTest, NullValueDeletesTheKeyAndKeepsTheSection) {
 }
 
 TEST_F(SettingsTest, NamesAreCaseInsensitiveAndHandEditsAreRead) {
+  // A UTF-8 signature, as editors add, and a key given twice.
   box.WriteFile(kSettingsFileName,
-                "[window]\r\nleft=12\r\n[FILENO0]\r\nfilename=C:\\x.zip\r\nEXTRACTED=2\r\n"
+                "\xEF\xBB\xBF[window]\r\nleft=12\r\nLeft=99\r\n"
+                "[FILENO0]\r\nfilename=C:\\x.zip\r\nEXTRACTED=2\r\n"
                 "[FileNo2]\r\nFileName=C:\\behind-a-hole.zip\r\n");
-  EXPECT_EQ(ReadWindowValue("Left", 100), 12);
+  EXPECT_EQ(ReadWindowValue("Left", 100), 12) << "the first of two keys is read";
   EXPECT_EQ(ReadFileName(0), "C:\\x.zip");
   EXPECT_TRUE(IsExtracted(0)) << "any non-zero value means installed";
   EXPECT_EQ(ReadFileName(2), "C:\\behind-a-hole.zip");
@@ -136,6 +139,8 @@ TEST_F(SettingsTest, NamesAreCaseInsensitiveAndHandEditsAreRead) {
   const std::string ini = Ini();
   EXPECT_EQ(ini.find("x.zip"), std::string::npos);
   EXPECT_EQ(ini.find("y.zip"), ini.rfind("y.zip")) << "the key must not be doubled";
+  EXPECT_EQ(ini.rfind("\xEF\xBB\xBF[window]", 0), 0u) << "the signature stays";
+  EXPECT_EQ(ReadWindowValue("Left", 100), 12);
 }
 
 TEST_F(SettingsTest, IntegersParseLikeTheProfileFunctions) {
@@ -242,6 +247,33 @@ TEST_F(SettingsTest, AnEditBehindTheProgramsBackIsRead) {
     box.WriteFile(kSettingsFileName, "[FileNo0]\r\nFileName=" + std::string(archive) + "\r\n");
     SetModified(SettingsFile(), ahead, 3000);
     EXPECT_EQ(ReadFileName(0), archive);
+  }
+}
+
+// A file that a rewrite would damage is refused, as a read-only one is, and
+// left byte for byte; what can be read of it still is.
+TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
+  using namespace std::string_literals;
+  const std::string records = "[FileNo0]\r\nFileName=C:\\behind.zip\r\n";
+  std::vector<std::string> files = {
+      // Both parsers end a line at a NUL byte, and the one here stops there.
+      "[Window]\r\nLeft=1\r\nTop=2\0 3\r\n"s + records,
+      "[Window]\r\nLeft=1\r\n\0"s + records,
+  };
+#ifndef _WIN32
+  // An unclosed section name swallows the next key's name here.
+  files.push_back("[Window]\r\nLeft=1\r\n[Unclosed\r\n" + records);
+#endif
+  for (const std::string& content : files) {
+    SCOPED_TRACE(testing::PrintToString(content));
+    box.WriteFile(kSettingsFileName, content);
+    EXPECT_FALSE(WriteWindowValue("Left", 5));
+    EXPECT_FALSE(WriteFileName(1, "new.zip"));
+    BeginSettingsBatch();
+    EXPECT_FALSE(WriteWindowValue("Top", 6));
+    EXPECT_EQ(ReadWindowValue("Left", 100), 1);
+    EXPECT_FALSE(CommitSettingsBatch());
+    EXPECT_EQ(Ini(), content);
   }
 }
 
