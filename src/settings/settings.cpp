@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fault/fault.h"
 #include "settings/profile.h"
 
 std::string ProgramDirectory;
@@ -60,7 +61,11 @@ bool Write(const std::string& section, const char* key, const char* value) {
     if (!ok) g_batch_failed = true;
     return ok;
   }
-  return Located() && ProfileWriteString(section, key, value, SettingsFile());
+  if (!Located()) return false;
+  // A write on its own replaces the file, as a commit does, and counts the
+  // same: the engine's fault loops can stop a command at any settings write.
+  if (InjectedFailure()) return false;
+  return ProfileWriteString(section, key, value, SettingsFile());
 }
 
 }  // namespace
@@ -74,7 +79,7 @@ void BeginSettingsBatch() {
 bool CommitSettingsBatch() {
   if (!g_batch_open) return true;
   g_batch_open = false;
-  if (g_batch_failed || !Located()) {
+  if (InjectedFailure() || g_batch_failed || !Located()) {
     ProfileAbandonBatch();
     return false;
   }

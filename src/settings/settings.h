@@ -34,7 +34,8 @@ std::string ModSection(int n);
 void BeginSettingsBatch();
 // Replaces the file with the batch's result. False when it could not (the
 // file is then as it was before the batch), also when a write of the batch
-// failed.
+// failed. Like every write outside a batch, one commit is one mutating call
+// of the fault counter.
 bool CommitSettingsBatch();
 // Drops the batch's writes; the file stays as it is.
 void AbandonSettingsBatch();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fault/fault.h"
 #include "settings/profile.h"
 #include "support/sandbox.h"
 
@@ -47,6 +48,7 @@ class SettingsTest : public ::testing::Test {
   void SetUp() override { SetProgramDirectory(box.path() + kSep); }
   void TearDown() override {
     AbandonSettingsBatch();
+    FailFileOperation(0);
     SetProgramDirectory(std::string());
   }
   std::string Ini() const { return box.ReadFile(kSettingsFileName); }
@@ -176,14 +178,16 @@ TEST_F(SettingsTest, AnUnwritableFileReportsFailureAndStaysAsItWas) {
 }
 
 // A batch's writes are read back before the commit and reach the file only
-// with it; a failed commit leaves the file as it was.
+// with it, in one mutating call; a failed commit leaves the file as it was.
 TEST_F(SettingsTest, ABatchReachesTheFileWholeOrNotAtAll) {
   ASSERT_TRUE(WriteFileName(0, "a.zip"));
   ASSERT_TRUE(WriteExtractTo(0, "D:\\A"));
   ASSERT_TRUE(WriteWindowValue("Left", 1));
   const std::string before = Ini();
-  for (const bool failing : {true, false}) {
-    SCOPED_TRACE(failing ? "failing commit" : "commit");
+  // Refused (read-only), failed as by a crash, then committed.
+  for (const char* ending : {"refused", "failed", "committed"}) {
+    SCOPED_TRACE(ending);
+    const bool failing = ending[0] != 'c';
     EXPECT_EQ(ReadFileName(0), "a.zip");  // the file is read (and cached) before the batch
     BeginSettingsBatch();
     ASSERT_TRUE(WriteFileName(0, "b.zip"));
@@ -195,8 +199,11 @@ TEST_F(SettingsTest, ABatchReachesTheFileWholeOrNotAtAll) {
     EXPECT_EQ(ReadExtractTo(0), "");
     EXPECT_EQ(ReadWindowValue("Left", 100), 2);
     EXPECT_EQ(Ini(), before);
-    SetReadOnly(SettingsFile(), failing);
+    SetReadOnly(SettingsFile(), ending[0] == 'r');
+    FailFileOperation(ending[0] == 'f' ? 1 : 0);
     EXPECT_EQ(CommitSettingsBatch(), !failing);
+    EXPECT_EQ(FileOperationCount(), 1);
+    FailFileOperation(0);
     SetReadOnly(SettingsFile(), false);
     // Read at once after the rename: no cached copy of the old file answers.
     EXPECT_EQ(ReadFileName(0), failing ? "a.zip" : "b.zip");
@@ -208,12 +215,16 @@ TEST_F(SettingsTest, ABatchReachesTheFileWholeOrNotAtAll) {
     }
   }
 
-  // Abandoned, the writes are gone.
+  // Abandoned, the writes are gone; a single write is a batch of one.
   const std::string committed = Ini();
   BeginSettingsBatch();
   ASSERT_TRUE(WriteFileName(2, "d.zip"));
   AbandonSettingsBatch();
   EXPECT_EQ(ReadFileName(2), "");
+  EXPECT_EQ(Ini(), committed);
+  FailFileOperation(1);
+  EXPECT_FALSE(WriteFileName(2, "d.zip"));
+  FailFileOperation(0);
   EXPECT_EQ(Ini(), committed);
   ASSERT_TRUE(WriteFileName(2, "d.zip"));
   ASSERT_TRUE(WriteFileName(2, nullptr));
