@@ -18,9 +18,8 @@ void ReportSettingsWriteFailure() {
   MainWindow().ShowError(std::string(kSettingsWriteError) + "\n" + NarrowToUtf8(SettingsFile()));
 }
 
-// After a failed write the file may hold a half-renumbered list. The rows are
-// rebuilt from what the file now says, so that every row acts on the record
-// it shows and no two rows share one.
+// After a failed write the rows are rebuilt from what the file says, so that
+// every row acts on the record it shows and no two rows share one.
 void ReloadAfterWriteFailure() {
   MainWindow().ClearRows();
   ModCount = 0;
@@ -88,17 +87,25 @@ void RemoveMod() {
 
   std::vector<std::string> rows;
   const bool renumbered = RenumberRecords(removed, ModCount, [&] {
-    for (int i = 0; i < ModCount; ++i) {
+    // One batch: the file holds the old list or the new one, never two rows
+    // on one record, and the start-up repair can tell from it which.
+    BeginSettingsBatch();
+    bool written = true;
+    for (int i = 0; i < ModCount && written; ++i) {
       if (i == removed) continue;
       std::string file_name;
-      if (!MoveModRecord(i, i < removed ? i : i - 1, file_name)) return false;
+      written = MoveModRecord(i, i < removed ? i : i - 1, file_name);
       rows.push_back(file_name);
     }
-    // The flag goes first: should a later write fail, no record is left
-    // marked installed without its archive, for the next added mod to inherit.
+    // The freed number keeps a cleared flag, for the next added mod.
     const int last = ModCount - 1;
-    return SetExtracted(last, false) && WriteFileName(last, nullptr) &&
-           WriteExtractTo(last, nullptr);
+    written = written && SetExtracted(last, false) && WriteFileName(last, nullptr) &&
+              WriteExtractTo(last, nullptr);
+    if (!written) {
+      AbandonSettingsBatch();
+      return false;
+    }
+    return CommitSettingsBatch();
   });
   window.ClearRows();
   if (!renumbered) {

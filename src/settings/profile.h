@@ -5,7 +5,8 @@
 // - a value longer than `size - 1` bytes is cut to `size - 1`;
 // - writing creates the file, the section and the key as needed;
 // - a null value deletes the key and keeps the section;
-// - section and key names compare case-insensitively.
+// - section and key names compare case-insensitively;
+// - of two keys of the same name in a section the first is read.
 #include <cstddef>
 #include <string>
 
@@ -16,9 +17,21 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 // sign; a missing key or empty value gives the default.
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file);
-// False when the file could not be written; it is then unchanged.
+// Outside a batch the file is replaced in one rename (a copy written beside
+// it and flushed first). False when the file could not be written, is
+// read-only, or holds bytes that the rewrite would lose (a NUL byte, or what
+// the INI layer cannot parse back); the file is then unchanged.
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file);
+
+// A batch of writes to `file`: until the commit or abandon, writes to it go
+// to a copy and reads of it read the copy. One batch at a time; beginning
+// one abandons any other.
+void ProfileBeginBatch(const std::string& file);
+// Puts the copy in place of the file in one rename. False when it could not
+// or when a write of the batch failed; the file is then unchanged.
+bool ProfileCommitBatch();
+void ProfileAbandonBatch();
 
 // Full path of the running executable; empty when it cannot be had whole.
 std::string ExecutablePath();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fault/fault.h"
 #include "settings/profile.h"
 
 std::string ProgramDirectory;
@@ -51,11 +52,45 @@ int ReadInt(const std::string& section, const char* key, int default_value) {
   return ProfileReadInt(section, key, default_value, SettingsFile());
 }
 
+bool g_batch_open = false;
+bool g_batch_failed = false;  // a write of the open batch failed
+
 bool Write(const std::string& section, const char* key, const char* value) {
-  return Located() && ProfileWriteString(section, key, value, SettingsFile());
+  if (g_batch_open) {
+    const bool ok = Located() && ProfileWriteString(section, key, value, SettingsFile());
+    if (!ok) g_batch_failed = true;
+    return ok;
+  }
+  if (!Located()) return false;
+  // A write on its own replaces the file, as a commit does, and counts the
+  // same: the engine's fault loops can stop a command at any settings write.
+  if (InjectedFailure()) return false;
+  return ProfileWriteString(section, key, value, SettingsFile());
 }
 
 }  // namespace
+
+void BeginSettingsBatch() {
+  g_batch_open = true;
+  g_batch_failed = false;
+  ProfileBeginBatch(SettingsFile());
+}
+
+bool CommitSettingsBatch() {
+  if (!g_batch_open) return true;
+  g_batch_open = false;
+  if (InjectedFailure() || g_batch_failed || !Located()) {
+    ProfileAbandonBatch();
+    return false;
+  }
+  return ProfileCommitBatch();
+}
+
+void AbandonSettingsBatch() {
+  if (!g_batch_open) return;
+  g_batch_open = false;
+  ProfileAbandonBatch();
+}
 
 std::string ModSection(int n) {
   char section[16];

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "fault/fault.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
 #include "support/sandbox.h"
@@ -209,7 +210,9 @@ TEST_F(ModListTest, RemovingRenumbersTheRecordsBehindIt) {
     FillExtractHistory();
     const Rows history = window.folder_items;
     window.selected = c.removed;
+    FailFileOperation(0);
     RemoveMod();
+    EXPECT_EQ(FileOperationCount(), 1) << "the file is replaced once";
     EXPECT_EQ(window.rows, c.rows);
     EXPECT_EQ(ModCount, 2);
     EXPECT_EQ(window.selected, -1);
@@ -245,18 +248,24 @@ TEST_F(ModListTest, RemovingWithoutASelectionDoesNothing) {
 }
 
 TEST_F(ModListTest, AFailedRemovalReloadsTheRowsFromTheFile) {
-  Start(kThreeMods);
-  const std::string before = box.ReadFile(kSettingsFileName);
-  window.selected = 1;
-  SetReadOnly(true);
-  RemoveMod();
-  SetReadOnly(false);
-  EXPECT_EQ(window.errors, std::vector<std::string>{WriteErrorText()});
-  EXPECT_EQ(box.ReadFile(kSettingsFileName), before);
-  // One row per record of the file, each acting on its own number.
-  EXPECT_EQ(window.rows, (Rows{{"alpha.zip", 0}, {"beta.zip", 1}, {"gamma.zip", 2}}));
-  EXPECT_EQ(ModCount, 3);
-  EXPECT_EQ(window.selected, -1);
+  // A read-only file, and a commit that fails as a crash would stop it.
+  for (const bool read_only : {true, false}) {
+    SCOPED_TRACE(read_only ? "read-only" : "failed commit");
+    Start(kThreeMods);
+    const std::string before = box.ReadFile(kSettingsFileName);
+    window.selected = 1;
+    SetReadOnly(read_only);
+    FailFileOperation(read_only ? 0 : 1);
+    RemoveMod();
+    FailFileOperation(0);
+    SetReadOnly(false);
+    EXPECT_EQ(window.errors, std::vector<std::string>{WriteErrorText()});
+    EXPECT_EQ(box.ReadFile(kSettingsFileName), before);
+    // One row per record of the file, each acting on its own number.
+    EXPECT_EQ(window.rows, (Rows{{"alpha.zip", 0}, {"beta.zip", 1}, {"gamma.zip", 2}}));
+    EXPECT_EQ(ModCount, 3);
+    EXPECT_EQ(window.selected, -1);
+  }
 }
 
 TEST_F(ModListTest, ChoosingAFolderStoresItForTheSelectedModOnly) {

@@ -4,16 +4,53 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "fault/fault.h"
 #include "settings/profile.h"
 #include "support/sandbox.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
+
+// Sets a file's modification time to `second` plus `tenths_of_microseconds`
+// (the finest step Windows keeps), so that two edits can fall within one
+// second.
+void SetModified(const std::string& path, long long second, long tenths_of_microseconds) {
+#ifdef _WIN32
+  const HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  // 100-nanosecond steps since 1601.
+  const unsigned long long time =
+      (static_cast<unsigned long long>(second) + 11644473600ull) * 10000000ull +
+      static_cast<unsigned long long>(tenths_of_microseconds);
+  FILETIME stamp{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &stamp));
+  CloseHandle(file);
+#else
+  const timespec times[2] = {{second, tenths_of_microseconds * 100},
+                             {second, tenths_of_microseconds * 100}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+#endif
+}
 
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override { SetProgramDirectory(box.path() + kSep); }
-  void TearDown() override { SetProgramDirectory(std::string()); }
+  void TearDown() override {
+    AbandonSettingsBatch();
+    FailFileOperation(0);
+    SetProgramDirectory(std::string());
+  }
   std::string Ini() const { return box.ReadFile(kSettingsFileName); }
   Sandbox box;
 };
@@ -88,10 +125,12 @@ TEST_F(SettingsTest, NullValueDeletesTheKeyAndKeepsTheSection) {
 }
 
 TEST_F(SettingsTest, NamesAreCaseInsensitiveAndHandEditsAreRead) {
+  // A UTF-8 signature, as editors add, and a key given twice.
   box.WriteFile(kSettingsFileName,
-                "[window]\r\nleft=12\r\n[FILENO0]\r\nfilename=C:\\x.zip\r\nEXTRACTED=2\r\n"
+                "\xEF\xBB\xBF[window]\r\nleft=12\r\nLeft=99\r\n"
+                "[FILENO0]\r\nfilename=C:\\x.zip\r\nEXTRACTED=2\r\n"
                 "[FileNo2]\r\nFileName=C:\\behind-a-hole.zip\r\n");
-  EXPECT_EQ(ReadWindowValue("Left", 100), 12);
+  EXPECT_EQ(ReadWindowValue("Left", 100), 12) << "the first of two keys is read";
   EXPECT_EQ(ReadFileName(0), "C:\\x.zip");
   EXPECT_TRUE(IsExtracted(0)) << "any non-zero value means installed";
   EXPECT_EQ(ReadFileName(2), "C:\\behind-a-hole.zip");
@@ -102,6 +141,8 @@ TEST_F(SettingsTest, NamesAreCaseInsensitiveAndHandEditsAreRead) {
   const std::string ini = Ini();
   EXPECT_EQ(ini.find("x.zip"), std::string::npos);
   EXPECT_EQ(ini.find("y.zip"), ini.rfind("y.zip")) << "the key must not be doubled";
+  EXPECT_EQ(ini.rfind("\xEF\xBB\xBF[window]", 0), 0u) << "the signature stays";
+  EXPECT_EQ(ReadWindowValue("Left", 100), 12);
 }
 
 TEST_F(SettingsTest, IntegersParseLikeTheProfileFunctions) {
@@ -136,16 +177,117 @@ TEST_F(SettingsTest, AnUnwritableFileReportsFailureAndStaysAsItWas) {
   EXPECT_FALSE(WriteWindowValue("Left", 1));
 }
 
-#ifndef _WIN32
-TEST_F(SettingsTest, ReplacingTheFileLeavesNoTemporaryFiles) {
+// A batch's writes are read back before the commit and reach the file only
+// with it, in one mutating call; a failed commit leaves the file as it was.
+TEST_F(SettingsTest, ABatchReachesTheFileWholeOrNotAtAll) {
   ASSERT_TRUE(WriteFileName(0, "a.zip"));
-  ASSERT_TRUE(WriteFileName(1, "b.zip"));
-  ASSERT_TRUE(WriteFileName(1, nullptr));
+  ASSERT_TRUE(WriteExtractTo(0, "D:\\A"));
+  ASSERT_TRUE(WriteWindowValue("Left", 1));
+  const std::string before = Ini();
+  // Refused (read-only), failed as by a crash, then committed.
+  for (const char* ending : {"refused", "failed", "committed"}) {
+    SCOPED_TRACE(ending);
+    const bool failing = ending[0] != 'c';
+    EXPECT_EQ(ReadFileName(0), "a.zip");  // the file is read (and cached) before the batch
+    BeginSettingsBatch();
+    ASSERT_TRUE(WriteFileName(0, "b.zip"));
+    ASSERT_TRUE(WriteFileName(1, "c.zip"));
+    ASSERT_TRUE(WriteExtractTo(0, nullptr));
+    ASSERT_TRUE(WriteWindowValue("Left", 2));
+    EXPECT_EQ(ReadFileName(0), "b.zip");
+    EXPECT_EQ(ReadFileName(1), "c.zip");
+    EXPECT_EQ(ReadExtractTo(0), "");
+    EXPECT_EQ(ReadWindowValue("Left", 100), 2);
+    EXPECT_EQ(Ini(), before);
+    SetReadOnly(SettingsFile(), ending[0] == 'r');
+    FailFileOperation(ending[0] == 'f' ? 1 : 0);
+    EXPECT_EQ(CommitSettingsBatch(), !failing);
+    EXPECT_EQ(FileOperationCount(), 1);
+    FailFileOperation(0);
+    SetReadOnly(SettingsFile(), false);
+    // Read at once after the rename: no cached copy of the old file answers.
+    EXPECT_EQ(ReadFileName(0), failing ? "a.zip" : "b.zip");
+    EXPECT_EQ(ReadFileName(1), failing ? "" : "c.zip");
+    EXPECT_EQ(ReadExtractTo(0), failing ? "D:\\A" : "");
+    EXPECT_EQ(ReadWindowValue("Left", 100), failing ? 1 : 2);
+    if (failing) {
+      EXPECT_EQ(Ini(), before);
+    }
+  }
+
+  // Abandoned, the writes are gone; a single write is a batch of one.
+  const std::string committed = Ini();
+  BeginSettingsBatch();
+  ASSERT_TRUE(WriteFileName(2, "d.zip"));
+  AbandonSettingsBatch();
+  EXPECT_EQ(ReadFileName(2), "");
+  EXPECT_EQ(Ini(), committed);
+  FailFileOperation(1);
+  EXPECT_FALSE(WriteFileName(2, "d.zip"));
+  FailFileOperation(0);
+  EXPECT_EQ(Ini(), committed);
+  ASSERT_TRUE(WriteFileName(2, "d.zip"));
+  ASSERT_TRUE(WriteFileName(2, nullptr));
+
+  // No copy is left beside the file, whichever way the batches ended.
   const auto tree = Snapshot(box.path());
   EXPECT_EQ(tree.size(), 1u);
   EXPECT_EQ(tree.count(kSettingsFileName), 1u);
 }
+
+// Reads are answered from memory until the file changes on disk, by any
+// hand: an edit of the same size within the same second shows too.
+TEST_F(SettingsTest, AnEditBehindTheProgramsBackIsRead) {
+  const long long second = 1700000000;
+  box.WriteFile(kSettingsFileName, "[FileNo0]\r\nFileName=C:\\a.zip\r\n");
+  SetModified(SettingsFile(), second, 1000);
+  EXPECT_EQ(ReadFileName(0), "C:\\a.zip");
+  box.WriteFile(kSettingsFileName, "[FileNo0]\r\nFileName=C:\\b.zip\r\n");
+  SetModified(SettingsFile(), second, 2000);
+  EXPECT_EQ(ReadFileName(0), "C:\\b.zip");
+  // A write builds on the edited file, not on what was read before.
+  ASSERT_TRUE(WriteExtractTo(0, "D:\\G"));
+  EXPECT_NE(Ini().find("b.zip"), std::string::npos);
+  EXPECT_EQ(ReadFileName(0), "C:\\b.zip");
+
+  // Two edits within one step of the file clock keep even the time: a file
+  // changed that recently is looked at again (a time ahead of the clock
+  // stands for "just now").
+  const long long ahead = static_cast<long long>(std::time(nullptr)) + 60;
+  for (const char* archive : {"C:\\c.zip", "C:\\d.zip"}) {
+    box.WriteFile(kSettingsFileName, "[FileNo0]\r\nFileName=" + std::string(archive) + "\r\n");
+    SetModified(SettingsFile(), ahead, 3000);
+    EXPECT_EQ(ReadFileName(0), archive);
+  }
+}
+
+// A file that a rewrite would damage is refused, as a read-only one is, and
+// left byte for byte; what can be read of it still is.
+TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
+  using namespace std::string_literals;
+  const std::string records = "[FileNo0]\r\nFileName=C:\\behind.zip\r\n";
+  std::vector<std::string> files = {
+      // Both parsers end a line at a NUL byte, and the one here stops there.
+      "[Window]\r\nLeft=1\r\nTop=2\0 3\r\n"s + records,
+      "[Window]\r\nLeft=1\r\n\0"s + records,
+  };
+#ifndef _WIN32
+  // An unclosed section name swallows the next key's name here.
+  files.push_back("[Window]\r\nLeft=1\r\n[Unclosed\r\n" + records);
 #endif
+  for (const std::string& content : files) {
+    SCOPED_TRACE(testing::PrintToString(content));
+    box.WriteFile(kSettingsFileName, content);
+    EXPECT_FALSE(WriteWindowValue("Left", 5));
+    EXPECT_FALSE(WriteFileName(1, "new.zip"));
+    BeginSettingsBatch();
+    EXPECT_FALSE(WriteWindowValue("Top", 6));
+    EXPECT_EQ(ReadWindowValue("Left", 100), 1);
+    EXPECT_FALSE(CommitSettingsBatch());
+    EXPECT_EQ(Ini(), content);
+  }
+}
+
 
 TEST(ProgramDirectoryTest, IsTheExecutablesFolderWithItsSeparator) {
   ASSERT_TRUE(SetProgramDirectory());
