@@ -523,6 +523,13 @@ TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   EXPECT_EQ(game.ReadFile("keep/x.txt"), "x.txt from a mod");
   EXPECT_EQ(game.ReadFile("keep/x.qvs"), "original x.txt");
   EXPECT_FALSE(game.Exists("keep/x.dat"));
+  // The other order: x.qvs is the other mod's to restore, on disk or not.
+  ASSERT_EQ(MoveEntry(game.Join("keep/x.qvs"), game.Join("x.away")), FileResult::Done);
+  Click(2);
+  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_FALSE(game.Exists("keep/x.dat"));
+  ASSERT_EQ(MoveEntry(game.Join("x.away"), game.Join("keep/x.qvs")), FileResult::Done);
+  window.errors.clear();
   Click(3);
   EXPECT_TRUE(window.errors.empty());
   EXPECT_EQ(Now(), with_x);
