@@ -293,7 +293,9 @@ TEST_F(Scenario, TheDialogAnswersDuringAnInstallAndACloseWaitsForItsEnd) {
     if (caption.size() > 14 && caption.back() == '%') {
       const int percent = std::atoi(caption.c_str() + 14);  // "Processing... 42%"
       if (percents.empty() || percents.back() != percent) percents.push_back(percent);
-      if (percent < 100) EXPECT_EQ(enabled, 0) << "at " << percent << "%";
+      if (percent < 100) {
+        EXPECT_EQ(enabled, 0) << "at " << percent << "%";
+      }
     }
     if (!closed && !percents.empty() && percents.back() >= 20) {
       PostMessageA(app.dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
