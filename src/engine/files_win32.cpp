@@ -151,6 +151,9 @@ FileResult ReadWholeFile(const std::string& path,
       result = FileResult::Refused;
       break;
     }
+    // A short read of a file on disk is its end: one call less for every
+    // small file, which is most of what a mod holds.
+    if (read < kChunk) break;
   }
   CloseHandle(handle);
   return result;
