@@ -457,6 +457,16 @@ TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
 // The uninstall takes back what the install did, whatever happened since.
 TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   const Tree before = Now();
+  // Installed by an earlier version, without a record: the archive's list is
+  // what goes, as it was then.
+  Record(0, "mod_mixed.zip");
+  Click(0);
+  ASSERT_TRUE(DeleteRecord(0));
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_FALSE(IsExtracted(0));
+  ExpectRestored(before);
+
   // A file the user edited after the install is kept beside its original.
   Record(0, "mod_mixed.zip");
   Click(0);
