@@ -100,7 +100,7 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to) 
 void ProgressMeter::Advance(std::uint64_t units) {
   done_ += units;
   const int percent = static_cast<int>(std::min<std::uint64_t>(done_, total_) * 100 / total_);
-  if (percent == shown_ || !report_) return;
+  if (percent <= shown_ || !report_) return;
   shown_ = percent;
   report_(percent);
 }

@@ -30,6 +30,10 @@ class ProgressMeter {
   ProgressMeter(std::function<void(int)> report, std::uint64_t total)
       : report_(std::move(report)), total_(total == 0 ? 1 : total) {}
   void Advance(std::uint64_t units);
+  // Corrects the total once the work is better known. Never makes the
+  // reported percent go back.
+  void SetTotal(std::uint64_t total) { total_ = total == 0 ? 1 : total; }
+  std::uint64_t done() const { return done_; }
 
  private:
   std::function<void(int)> report_;

@@ -62,8 +62,6 @@ struct Plan {
   // Remove: the number of mods before the removal of `mod`; the records of
   // every later mod move down by one.
   int count = 0;
-  // Not kept on disk: the units of work the command's progress counts.
-  std::uint64_t work = 0;
 };
 
 bool SavePlan(const Plan& plan);

@@ -86,7 +86,7 @@ bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
   return true;
 }
 
-bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, const ProgressFn& progress) {
+bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter) {
   plan.kind = PlanKind::Uninstall;
   plan.mod = n;
   InstallRecord& record = plan.record;
@@ -99,12 +99,11 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, const ProgressFn& pro
   // "already removed" and the mod would be marked uninstalled for nothing.
   if (record.folder.empty() || !PathIsFolder(record.folder)) return false;
 
-  // Reading back what was written is most of the work before the moves.
-  std::uint64_t work = record.files.size() * 2 * ProgressMeter::kPerFile +
-                       record.originals.size() * ProgressMeter::kPerFile;
+  // Reading back what was written, then at most a move aside and a deletion
+  // for every file and a move back for every original.
+  std::uint64_t work = (record.files.size() * 2 + record.originals.size()) * ProgressMeter::kPerFile;
   for (const InstallRecord::File& file : record.files) work += file.verify ? file.size : 0;
-  plan.work = work;
-  ProgressMeter meter(progress, work);
+  meter.SetTotal(work);
   FolderIndex index(record.folder);
   std::set<std::string> taken;
   for (const InstallRecord::File& file : record.files) {
@@ -135,13 +134,13 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                            std::vector<std::string>& kept, const ProgressFn& progress) {
   kept.clear();
   Plan plan;
-  if (!PlanUninstall(n, mod, plan, progress)) return CommandResult::UninstallFailed;
+  ProgressMeter meter(progress, 0);
+  if (!PlanUninstall(n, mod, plan, meter)) return CommandResult::UninstallFailed;
   // Without its plan on disk a crash could not be repaired: nothing starts.
   if (!SavePlan(plan)) return CommandResult::Refused;
-  // The checks took the first part of the work; the moves and deletions the rest.
-  ProgressMeter meter(progress, plan.work);
-  meter.Advance(plan.work - (plan.set_aside.size() + plan.kept.size() + plan.record.originals.size() +
-                             plan.set_aside.size()) * ProgressMeter::kPerFile);
+  // The moves and deletions that are left, now that they are known.
+  meter.SetTotal(meter.done() + (plan.set_aside.size() * 2 + plan.kept.size() +
+                                 plan.record.originals.size()) * ProgressMeter::kPerFile);
 
   const InstallRecord& record = plan.record;
   Journal journal;
