@@ -8,6 +8,7 @@
 
 #include "engine/files.h"
 #include "engine/journal.h"
+#include "engine/parallel.h"
 #include "engine/paths.h"
 #include "engine/record.h"
 #include "engine/steps.h"
@@ -130,19 +131,26 @@ bool Extract(const ModPaths& mod, const Plan& plan, const std::vector<PlannedEnt
   for (const std::string& relative : plan.record.folders) {
     std::string folder = InFolder(plan.record, relative);
     if (!ReachPath(folder) || MakeFolder(folder) != FileResult::Done) return false;
-    journal.steps.push_back({JournalStep::CreatedFolder, InFolder(plan.record, relative), ""});
+    journal.Add({JournalStep::CreatedFolder, InFolder(plan.record, relative), ""});
   }
-  if (plan.record.files.empty()) return true;
-  const ArchiveHandle archive = ArchiveOpen(mod.archive);
-  if (archive == nullptr) return false;
-  bool ok = true;
+  std::vector<const PlannedEntry*> files;
   for (const PlannedEntry& entry : entries) {
-    if (entry.info.is_directory) continue;
-    ok = WriteEntryStep(journal, entry.target, archive, entry.info, &meter);
-    meter.Advance(ProgressMeter::kPerFile);
-    if (!ok) break;
+    if (!entry.info.is_directory) files.push_back(&entry);
   }
-  ArchiveClose(archive);
+  // Each thread reads the archive through a handle of its own.
+  std::vector<ArchiveHandle> archives(WorkerCount(), nullptr);
+  const bool ok = RunInParallel(
+      files.size(),
+      [&](std::size_t i, std::size_t worker) {
+        ArchiveHandle& archive = archives[worker];
+        if (archive == nullptr) archive = ArchiveOpen(mod.archive);
+        if (archive == nullptr) return false;
+        const bool written = WriteEntryStep(journal, files[i]->target, archive, files[i]->info, &meter);
+        meter.Advance(ProgressMeter::kPerFile);
+        return written;
+      },
+      [&](std::size_t i) { return IsLongPath(files[i]->target); });
+  for (ArchiveHandle archive : archives) ArchiveClose(archive);
   return ok;
 }
 
@@ -171,13 +179,20 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   };
   // Each original goes to the backup name the checks found free; the move
   // never replaces, so one taken since fails it.
-  for (const RecordedMove& original : plan.record.originals) {
-    if (!MoveStep(journal, InFolder(plan.record, original.from),
-                  InFolder(plan.record, original.to))) {
-      return abandon(CommandResult::Refused);
-    }
-    meter.Advance(ProgressMeter::kPerFile);
-  }
+  const std::vector<RecordedMove>& originals = plan.record.originals;
+  const bool saved = RunInParallel(
+      originals.size(),
+      [&](std::size_t i, std::size_t) {
+        const bool moved = MoveStep(journal, InFolder(plan.record, originals[i].from),
+                                    InFolder(plan.record, originals[i].to));
+        meter.Advance(ProgressMeter::kPerFile);
+        return moved;
+      },
+      [&](std::size_t i) {
+        return IsLongPath(InFolder(plan.record, originals[i].from)) ||
+               IsLongPath(InFolder(plan.record, originals[i].to));
+      });
+  if (!saved) return abandon(CommandResult::Refused);
   if (!Extract(mod, plan, entries, journal, meter)) {
     return abandon(CommandResult::ExtractionFailed);
   }

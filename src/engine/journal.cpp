@@ -93,11 +93,12 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to) 
   std::string source = from;
   if (!ReachPath(destination) || !PreparePath(source)) return false;
   if (MoveEntry(source, destination) != FileResult::Done) return false;
-  journal.steps.push_back({JournalStep::Moved, from, to});
+  journal.Add({JournalStep::Moved, from, to});
   return true;
 }
 
 void ProgressMeter::Advance(std::uint64_t units) {
+  const std::lock_guard<std::mutex> lock(guard_);
   done_ += units;
   const int percent = static_cast<int>(std::min<std::uint64_t>(done_, total_) * 100 / total_);
   if (percent <= shown_ || !report_) return;
@@ -112,7 +113,7 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
   OutputFile* file = nullptr;
   if (CreateNewFile(reached, &file) != FileResult::Done) return false;
   // Recorded at once: from here on the file is ours to remove.
-  journal.steps.push_back({JournalStep::CreatedFile, path, std::string()});
+  journal.Add({JournalStep::CreatedFile, path, std::string()});
   const bool read = ArchiveReadEntry(archive, entry, [file, meter](const void* data, std::size_t size) {
     if (meter != nullptr) meter->Advance(size);
     return WriteToFile(file, data, size) == FileResult::Done;

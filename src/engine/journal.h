@@ -5,6 +5,7 @@
 // file itself (on Windows, long paths through the current folder).
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,13 +18,21 @@ struct JournalStep {
   std::string other;  // moved to
 };
 
+// Steps taken on several threads at once are recorded in the order they
+// ended; none depends on another's being undone first.
 struct Journal {
   std::vector<JournalStep> steps;
+  std::mutex guard;
+  void Add(JournalStep step) {
+    const std::lock_guard<std::mutex> lock(guard);
+    steps.push_back(std::move(step));
+  }
 };
 
 // Turns units of work done into whole percents for a progress report, and
 // reports each new percent once. Files count their bytes and a fixed share
-// each, so that a mod of many small files moves on too.
+// each, so that a mod of many small files moves on too. Threads of one
+// command may share it.
 class ProgressMeter {
  public:
   static constexpr std::uint64_t kPerFile = 16 * 1024;
@@ -32,10 +41,17 @@ class ProgressMeter {
   void Advance(std::uint64_t units);
   // Corrects the total once the work is better known. Never makes the
   // reported percent go back.
-  void SetTotal(std::uint64_t total) { total_ = total == 0 ? 1 : total; }
-  std::uint64_t done() const { return done_; }
+  void SetTotal(std::uint64_t total) {
+    const std::lock_guard<std::mutex> lock(guard_);
+    total_ = total == 0 ? 1 : total;
+  }
+  std::uint64_t done() {
+    const std::lock_guard<std::mutex> lock(guard_);
+    return done_;
+  }
 
  private:
+  std::mutex guard_;
   std::function<void(int)> report_;
   std::uint64_t total_;
   std::uint64_t done_ = 0;

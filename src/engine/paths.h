@@ -32,6 +32,16 @@ bool ReachPath(std::string& path);
 // The folder ReachPath makes current for `path`; empty when it makes none
 // (a short path, or any path where there is no such limit). Pure.
 std::string ReachFolder(const std::string& path);
+// Whether ReachPath changes the current folder for `path`: steps on such
+// paths must not run beside each other.
+inline bool IsLongPath(const std::string& path) {
+#ifdef _WIN32
+  return path.size() >= kLongPath;
+#else
+  (void)path;
+  return false;
+#endif
+}
 
 // ReachPath, then clears the attributes that would block a change of an
 // existing file or folder. False when the path cannot be reached or an

@@ -1,9 +1,12 @@
 #include "fault/fault.h"
 
+#include <atomic>
+
 namespace {
-int g_fail_at = 0;          // which mutating call fails; 0 = none
-bool g_fail_later = false;  // and every one after it
-int g_operations = 0;       // mutating calls since the last arming
+// Commands spread their file calls over threads: every thread counts here.
+std::atomic<int> g_fail_at{0};          // which mutating call fails; 0 = none
+std::atomic<bool> g_fail_later{false};  // and every one after it
+std::atomic<int> g_operations{0};       // mutating calls since the last arming
 }  // namespace
 
 void FailFileOperation(int k, bool and_every_later) {
@@ -15,7 +18,8 @@ void FailFileOperation(int k, bool and_every_later) {
 int FileOperationCount() { return g_operations; }
 
 bool InjectedFailure() {
-  ++g_operations;
-  if (g_fail_at <= 0) return false;
-  return g_operations == g_fail_at || (g_fail_later && g_operations > g_fail_at);
+  const int operation = ++g_operations;
+  const int fail_at = g_fail_at;
+  if (fail_at <= 0) return false;
+  return operation == fail_at || (g_fail_later && operation > fail_at);
 }
