@@ -46,9 +46,14 @@ FileResult FlushAndCloseFile(OutputFile* file);
 
 // Reads a whole file, in chunks of bounded size, into `sink`. NotFound when
 // it does not exist; Refused when it cannot be read or the sink returned
-// false. A probe: nothing changes.
+// false. A probe: nothing changes. With `as_removable` the file is opened as
+// one about to be deleted (Windows: with delete access, sharing everything),
+// so that a file another program holds open without allowing its deletion,
+// or that the system would not let go, is Refused here, before a command
+// has changed anything.
 FileResult ReadWholeFile(const std::string& path,
-                         const std::function<bool(const void* data, std::size_t size)>& sink);
+                         const std::function<bool(const void* data, std::size_t size)>& sink,
+                         bool as_removable = false);
 // The entries of folder `path` ("." and ".." left out). False when it cannot
 // be listed. A probe: nothing changes.
 struct FolderEntry {

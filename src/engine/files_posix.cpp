@@ -141,7 +141,10 @@ FileResult FlushAndCloseFile(OutputFile* file) {
 }
 
 FileResult ReadWholeFile(const std::string& path,
-                         const std::function<bool(const void* data, std::size_t size)>& sink) {
+                         const std::function<bool(const void* data, std::size_t size)>& sink,
+                         bool as_removable) {
+  // Nothing holds a file here: whether it can go is its folder's to say.
+  (void)as_removable;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FromErrno();
   // One buffer per thread: a fresh large allocation for every file costs

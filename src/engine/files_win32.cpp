@@ -131,9 +131,15 @@ FileResult FlushAndCloseFile(OutputFile* file) {
 }
 
 FileResult ReadWholeFile(const std::string& path,
-                         const std::function<bool(const void* data, std::size_t size)>& sink) {
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                         const std::function<bool(const void* data, std::size_t size)>& sink,
+                         bool as_removable) {
+  // Delete access is granted only when every handle open on the file shares
+  // deletion, and the file's security allows it.
+  const DWORD access = GENERIC_READ | (as_removable ? DELETE : 0);
+  const DWORD sharing =
+      as_removable ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+  const HANDLE handle = CreateFileA(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   // One buffer per thread: a fresh large allocation for every file costs
   // more than reading a small file.

@@ -59,7 +59,7 @@ const char* KindName(PlanKind kind) {
     case PlanKind::Install:
       return "install";
     case PlanKind::Uninstall:
-      return "uninstall";
+      return "uninstall-in-place";
     case PlanKind::Remove:
       return "remove";
   }
@@ -133,6 +133,10 @@ bool Parse(const std::string& text, std::string& kind, Plan& plan) {
       if (!ParseMove(rest, move)) return false;
       (key == "original" ? record.originals : key == "aside" ? plan.set_aside : plan.kept)
           .push_back(move);
+    } else if (key == "delete") {
+      std::string path;
+      if (!Unescape(rest, path) || path.empty()) return false;
+      plan.to_delete.push_back(path);
     } else if (key == "file") {
       unsigned long long size = 0;
       unsigned long crc = 0;
@@ -251,6 +255,7 @@ bool SavePlan(const Plan& plan) {
   for (const RecordedMove& move : plan.kept) {
     text += "kept " + Escape(move.from) + "\t" + Escape(move.to) + "\n";
   }
+  for (const std::string& path : plan.to_delete) text += "delete " + Escape(path) + "\n";
   text += "end\n";
   // Never over an unfinished plan: that command still needs repairing.
   return WriteFileAtomically(PlanPath(), text, false);
@@ -265,8 +270,9 @@ bool LoadPlan(Plan& plan, bool* readable) {
   const bool ok = ReadWhole(PlanPath(), text) && Parse(text, kind, parsed);
   if (ok && kind == "install") {
     parsed.kind = PlanKind::Install;
-  } else if (ok && kind == "uninstall") {
+  } else if (ok && (kind == "uninstall-in-place" || kind == "uninstall")) {
     parsed.kind = PlanKind::Uninstall;
+    parsed.in_place = kind != "uninstall";
   } else if (ok && kind == "remove") {
     parsed.kind = PlanKind::Remove;
   } else {

@@ -55,10 +55,18 @@ struct Plan {
   int mod = 0;
   // Install: what the install will have done. Uninstall: what it undoes.
   InstallRecord record;
-  // Uninstall: each installed file's move out of the way, to a name that is
-  // deleted at the end (set_aside) or kept because the user changed it.
-  std::vector<RecordedMove> set_aside;
+  // Uninstall: the installed files the user changed, each moved to a name
+  // of its own that is kept (before the commit).
   std::vector<RecordedMove> kept;
+  // Uninstall: the installed files that still hold what was written, each
+  // deleted where it is once the uninstall has committed, before its
+  // original comes back. (in_place)
+  std::vector<std::string> to_delete;
+  // An uninstall plan of an earlier version (in_place false) instead moved
+  // them out of the way to names deleted after the commit (set_aside), and
+  // put the originals back before it. Remove: each record's move down.
+  bool in_place = true;
+  std::vector<RecordedMove> set_aside;
   // Remove: the number of mods before the removal of `mod`; the records of
   // every later mod move down by one.
   int count = 0;

@@ -86,6 +86,13 @@ bool RollBackInstall(const InstallRecord& record) {
 bool RollBackUninstall(const Plan& plan) {
   const InstallRecord& record = plan.record;
   bool ok = true;
+  // Before its commit an uninstall has only moved the changed files aside.
+  if (plan.in_place) {
+    for (auto move = plan.kept.rbegin(); move != plan.kept.rend(); ++move) {
+      ok = MoveBackIfDone(InFolder(record, move->to), InFolder(record, move->from)) && ok;
+    }
+    return ok;
+  }
   for (auto original = record.originals.rbegin(); original != record.originals.rend();
        ++original) {
     ok = MoveBackIfDone(InFolder(record, original->from), InFolder(record, original->to)) && ok;
@@ -99,6 +106,7 @@ bool RollBackUninstall(const Plan& plan) {
 }
 
 bool FinishUninstall(const Plan& plan) {
+  if (plan.in_place) return FinishRemoval(plan, true, nullptr) && DeleteRecord(plan.mod);
   bool ok = true;
   for (const RecordedMove& move : plan.set_aside) {
     const std::string aside = InFolder(plan.record, move.to);

@@ -1,10 +1,12 @@
 #include <zlib.h>
 
+#include <map>
 #include <set>
 
 #include "engine/files.h"
 #include "engine/install.h"
 #include "engine/journal.h"
+#include "engine/parallel.h"
 #include "engine/paths.h"
 #include "engine/record.h"
 #include "engine/steps.h"
@@ -12,21 +14,35 @@
 
 namespace {
 
-// Whether the file still holds exactly what the install wrote.
-bool HoldsWhatWasWritten(const std::string& path, const InstallRecord::File& file,
-                         ProgressMeter& meter) {
+enum class Found { Ours, Changed, Held, Gone };
+
+// Whether the file still holds exactly what the install wrote, read through
+// a handle that could delete it: a file another program holds, or one the
+// system would not let go, is found here (Held), before anything changes.
+Found CheckInstalledFile(const std::string& path, const InstallRecord::File& file,
+                         ProgressMeter* meter) {
   std::string reached = path;
-  if (!ReachPath(reached)) return false;
+  if (!ReachPath(reached)) return Found::Held;
   std::uint64_t size = 0;
   uLong crc = crc32(0L, Z_NULL, 0);
-  const FileResult read = ReadWholeFile(reached, [&](const void* data, std::size_t length) {
-    size += length;
-    if (size > file.size) return false;  // longer than written: changed
-    meter.Advance(length);
-    crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(length));
-    return true;
-  });
-  return read == FileResult::Done && size == file.size && crc == file.crc;
+  bool longer = false;
+  bool enough = false;
+  const FileResult read = ReadWholeFile(
+      reached,
+      [&](const void* data, std::size_t length) {
+        if (!file.verify) return !(enough = true);  // opened is all it takes
+        size += length;
+        if (size > file.size) return !(longer = true);
+        if (meter != nullptr) meter->Advance(length);
+        crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(length));
+        return true;
+      },
+      true);
+  if (longer) return Found::Changed;
+  if (enough || (read == FileResult::Done && !file.verify)) return Found::Ours;
+  if (read == FileResult::NotFound) return Found::Gone;
+  if (read != FileResult::Done) return Found::Held;
+  return size == file.size && crc == file.crc ? Found::Ours : Found::Changed;
 }
 
 // A free name beside `target`, not yet chosen in this plan. Empty when none
@@ -39,13 +55,6 @@ std::string FreeName(std::set<std::string>& taken, FolderIndex& index, Spell mak
     if (!index.Exists(name) && taken.insert(FileKey(name)).second) return name;
   }
   return std::string();
-}
-
-std::string TrashName(const std::string& target, std::set<std::string>& taken,
-                      FolderIndex& index) {
-  return FreeName(taken, index, [&target](int k) {
-    return target + ".qvtrash" + (k == 1 ? std::string() : std::to_string(k));
-  });
 }
 
 std::string KeptName(const std::string& target, std::set<std::string>& taken,
@@ -99,25 +108,38 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
   // "already removed" and the mod would be marked uninstalled for nothing.
   if (record.folder.empty() || !PathIsFolder(record.folder)) return false;
 
-  // Reading back what was written, then at most a move aside and a deletion
-  // for every file and a move back for every original.
+  // Reading back what was written, then a deletion of every file and a move
+  // back for every original.
   std::uint64_t work = (record.files.size() * 2 + record.originals.size()) * ProgressMeter::kPerFile;
   for (const InstallRecord::File& file : record.files) work += file.verify ? file.size : 0;
   meter.SetTotal(work);
   FolderIndex index(record.folder);
-  std::set<std::string> taken;
+  std::vector<const InstallRecord::File*> present;
   for (const InstallRecord::File& file : record.files) {
-    const std::string target = InFolder(record, file.path);
-    const FolderIndex::Kind kind = index.Lookup(target);
-    // A folder where a file was installed cannot be moved as a file.
+    const FolderIndex::Kind kind = index.Lookup(InFolder(record, file.path));
+    // A folder where a file was installed is not the install's to delete.
     if (kind == FolderIndex::Kind::Folder) return false;
-    if (kind == FolderIndex::Kind::Missing) continue;  // already gone: nothing to do
-    const bool ours = !file.verify || HoldsWhatWasWritten(target, file, meter);
-    const std::string aside =
-        ours ? TrashName(target, taken, index) : KeptName(target, taken, index);
-    if (aside.empty()) return false;
-    (ours ? plan.set_aside : plan.kept)
-        .push_back({file.path, aside.substr(record.folder.size() + 1)});
+    if (kind == FolderIndex::Kind::File) present.push_back(&file);
+  }
+  std::vector<Found> found(present.size(), Found::Held);
+  const bool checked = RunInParallel(
+      present.size(),
+      [&](std::size_t i, std::size_t) {
+        found[i] = CheckInstalledFile(InFolder(record, present[i]->path), *present[i], &meter);
+        meter.Advance(ProgressMeter::kPerFile);
+        return found[i] != Found::Held;
+      },
+      [&](std::size_t i) { return IsLongPath(InFolder(record, present[i]->path)); });
+  if (!checked) return false;
+
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < present.size(); ++i) {
+    const std::string& path = present[i]->path;
+    if (found[i] == Found::Ours) plan.to_delete.push_back(path);
+    if (found[i] != Found::Changed) continue;
+    const std::string kept = KeptName(InFolder(record, path), taken, index);
+    if (kept.empty()) return false;
+    plan.kept.push_back({path, kept.substr(record.folder.size() + 1)});
   }
   // A backup the user deleted cannot come back; the rest do.
   std::vector<RecordedMove> restorable;
@@ -130,6 +152,61 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
 
 }  // namespace
 
+bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
+  const InstallRecord& record = plan.record;
+  struct Item {
+    const std::string* path;
+    const InstallRecord::File* file;  // when it is to be deleted
+    const std::string* backup;        // when its original comes back
+  };
+  std::map<std::string, Item> items;
+  std::map<std::string, const InstallRecord::File*> files;
+  for (const InstallRecord::File& file : record.files) files[file.path] = &file;
+  for (const std::string& path : plan.to_delete) {
+    const auto file = files.find(path);
+    if (file != files.end()) items[path] = {&path, file->second, nullptr};
+  }
+  for (const RecordedMove& original : record.originals) {
+    Item& item = items[original.from];
+    item.path = &original.from;
+    item.backup = &original.to;
+  }
+  std::vector<const Item*> work;
+  for (const auto& item : items) work.push_back(&item.second);
+  // Each file on its own: deleted, then its original back in its place.
+  // Every step is first looked for on disk, so that a repair can run this
+  // again after a crash part-way.
+  return RunInParallel(
+      work.size(),
+      [&](std::size_t i, std::size_t) {
+        const Item& item = *work[i];
+        const std::string target = InFolder(record, *item.path);
+        const std::string backup = item.backup ? InFolder(record, *item.backup) : std::string();
+        bool ok = true;
+        // With the backup gone its original is back, and the target is it.
+        if (item.backup == nullptr || PathExists(backup)) {
+          bool ours = item.file != nullptr && PathExists(target);
+          // A repair finds the file as a crash left it, maybe much later:
+          // one that changed since is the user's, and so is its place (the
+          // original stays under its backup name).
+          if (ours && recheck) ours = CheckInstalledFile(target, *item.file, nullptr) == Found::Ours;
+          if (ours) ok = DeletePath(target);
+          Journal ignored;
+          if (ok && item.backup != nullptr && !PathExists(target)) {
+            ok = MoveStep(ignored, backup, target);
+          }
+        }
+        if (meter != nullptr) {
+          meter->Advance(((item.file ? 1 : 0) + (item.backup ? 1 : 0)) * ProgressMeter::kPerFile);
+        }
+        return ok;
+      },
+      [&](std::size_t i) {
+        return IsLongPath(InFolder(record, *work[i]->path)) ||
+               (work[i]->backup != nullptr && IsLongPath(InFolder(record, *work[i]->backup)));
+      });
+}
+
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                            std::vector<std::string>& kept, const ProgressFn& progress) {
   kept.clear();
@@ -139,43 +216,33 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   // Without its plan on disk a crash could not be repaired: nothing starts.
   if (!SavePlan(plan)) return CommandResult::Refused;
   // The moves and deletions that are left, now that they are known.
-  meter.SetTotal(meter.done() + (plan.set_aside.size() * 2 + plan.kept.size() +
+  meter.SetTotal(meter.done() + (plan.to_delete.size() + plan.kept.size() +
                                  plan.record.originals.size()) * ProgressMeter::kPerFile);
 
   const InstallRecord& record = plan.record;
   Journal journal;
-  const auto abandon = [&journal]() {
-    if (UndoJournal(journal)) DeletePlan();
-    return CommandResult::UninstallFailed;
-  };
-  // First every installed file is moved out of the way: one that is locked
-  // or denied fails here, before any original was touched.
-  for (const auto* moves : {&plan.set_aside, &plan.kept}) {
-    for (const RecordedMove& move : *moves) {
-      if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
-        return abandon();
-      }
-      meter.Advance(ProgressMeter::kPerFile);
-    }
-  }
-  // Then the originals come back from their backups.
-  for (const RecordedMove& original : record.originals) {
-    if (!MoveStep(journal, InFolder(record, original.to), InFolder(record, original.from))) {
-      return abandon();
+  // The files the user changed move to names of their own first: one that
+  // cannot be moved fails the uninstall while nothing else has changed.
+  for (const RecordedMove& move : plan.kept) {
+    if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
+      if (UndoJournal(journal)) DeletePlan();
+      return CommandResult::UninstallFailed;
     }
     meter.Advance(ProgressMeter::kPerFile);
   }
   // Still flagged as installed, a later click would remove the originals
-  // just restored: without the cleared flag, undo the uninstallation.
-  if (!commit()) return abandon();
+  // about to come back: without the cleared flag, undo the uninstallation.
+  if (!commit()) {
+    if (UndoJournal(journal)) DeletePlan();
+    return CommandResult::UninstallFailed;
+  }
 
   for (const RecordedMove& move : plan.kept) kept.push_back(InFolder(record, move.to));
-  bool finished = true;
-  for (const RecordedMove& move : plan.set_aside) {
-    finished = DeletePath(InFolder(record, move.to)) && finished;
-    meter.Advance(ProgressMeter::kPerFile);
+  // Committed: from here the uninstall only goes forward. Every file to go
+  // was opened for deletion a moment ago; should one be held since, the
+  // plan stays and the next start finishes the work.
+  if (FinishRemoval(plan, false, &meter) && DeleteRecord(n) && DeletePlan()) {
+    return CommandResult::Done;
   }
-  // What could not be deleted now is deleted by the next start's repair.
-  if (finished && DeleteRecord(n) && DeletePlan()) return CommandResult::Done;
   return CommandResult::UninstallFailed;
 }
