@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "engine/files.h"
 
@@ -41,10 +42,33 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A rename through a handle of the source. MoveFileA does the same with a
+// query of the source's attributes on top, a round trip to the server under
+// Wine that every original of an install over a game would pay.
 FileResult MoveEntry(const std::string& from, const std::string& to) {
   if (InjectedFailure()) return FileResult::Refused;
-  // MoveFileA never replaces an existing destination.
-  return Result(MoveFileA(from.c_str(), to.c_str()));
+  const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, to.data(),
+                                         static_cast<int>(to.size()), nullptr, 0);
+  if (length <= 0) return FileResult::Refused;
+  const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(WCHAR);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + bytes, 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = FALSE;  // never over an existing destination
+  info->RootDirectory = nullptr;  // the name is a path, relative ones to the current folder
+  info->FileNameLength = static_cast<DWORD>(bytes);
+  MultiByteToWideChar(CP_ACP, 0, to.data(), static_cast<int>(to.size()), info->FileName, length);
+  // Every sharing allowed: only a handle that refuses deletion blocks it, as
+  // it would block MoveFileA. Folders open with backup semantics.
+  const HANDLE handle =
+      CreateFileA(from.c_str(), DELETE | SYNCHRONIZE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  const BOOL moved =
+      SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  return moved ? FileResult::Done : Translate(error);
 }
 
 FileResult DeleteRegularFile(const std::string& path) {
