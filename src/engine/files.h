@@ -23,6 +23,9 @@ bool FileSystemEntryExists(const std::string& path);
 bool IsFolder(const std::string& path);
 // Renames without ever replacing an existing destination.
 FileResult MoveEntry(const std::string& from, const std::string& to);
+// Renames file `from` to `to`, replacing the file there in the same step
+// when there is one (a read-only one refuses).
+FileResult ReplaceWithEntry(const std::string& from, const std::string& to);
 FileResult DeleteRegularFile(const std::string& path);
 // Clears read-only, hidden and system attributes (Windows); makes the entry
 // writable by its owner (POSIX).

@@ -56,6 +56,11 @@ FileResult MoveEntry(const std::string& from, const std::string& to) {
   return FileResult::Done;
 }
 
+FileResult ReplaceWithEntry(const std::string& from, const std::string& to) {
+  if (InjectedFailure()) return FileResult::Refused;
+  return rename(from.c_str(), to.c_str()) == 0 ? FileResult::Done : FromErrno();
+}
+
 FileResult DeleteRegularFile(const std::string& path) {
   if (InjectedFailure()) return FileResult::Refused;
   struct stat st;

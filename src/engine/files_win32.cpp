@@ -42,10 +42,12 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
 // A rename through a handle of the source. MoveFileA does the same with a
 // query of the source's attributes on top, a round trip to the server under
 // Wine that every original of an install over a game would pay.
-FileResult MoveEntry(const std::string& from, const std::string& to) {
+FileResult Rename(const std::string& from, const std::string& to, bool replace) {
   if (InjectedFailure()) return FileResult::Refused;
   const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, to.data(),
                                          static_cast<int>(to.size()), nullptr, 0);
@@ -53,7 +55,7 @@ FileResult MoveEntry(const std::string& from, const std::string& to) {
   const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(WCHAR);
   std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + bytes, 0);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  info->ReplaceIfExists = FALSE;  // never over an existing destination
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
   info->RootDirectory = nullptr;  // the name is a path, relative ones to the current folder
   info->FileNameLength = static_cast<DWORD>(bytes);
   MultiByteToWideChar(CP_ACP, 0, to.data(), static_cast<int>(to.size()), info->FileName, length);
@@ -69,6 +71,16 @@ FileResult MoveEntry(const std::string& from, const std::string& to) {
   const DWORD error = GetLastError();
   CloseHandle(handle);
   return moved ? FileResult::Done : Translate(error);
+}
+
+}  // namespace
+
+FileResult MoveEntry(const std::string& from, const std::string& to) {
+  return Rename(from, to, false);
+}
+
+FileResult ReplaceWithEntry(const std::string& from, const std::string& to) {
+  return Rename(from, to, true);
 }
 
 FileResult DeleteRegularFile(const std::string& path) {

@@ -84,18 +84,32 @@ bool DeletePath(const std::string& path) {
   return PreparePath(prepared) && DeleteRegularFile(prepared) == FileResult::Done;
 }
 
-bool MoveStep(Journal& journal, const std::string& from, const std::string& to) {
+namespace {
+
+// A rename within one folder; `replace` lets it take the place of a file.
+bool Rename(const std::string& from, const std::string& to, bool replace) {
   // Both are reached through the same current folder when they are long.
   const std::string from_folder = ReachFolder(from);
   const std::string to_folder = ReachFolder(to);
   if (!from_folder.empty() && !to_folder.empty() && from_folder != to_folder) return false;
   std::string destination = to;
   std::string source = from;
-  if (!ReachPath(destination) || !PreparePath(source)) return false;
-  if (MoveEntry(source, destination) != FileResult::Done) return false;
+  if (!(replace ? PreparePath(destination) : ReachPath(destination)) || !PreparePath(source)) {
+    return false;
+  }
+  return (replace ? ReplaceWithEntry(source, destination) : MoveEntry(source, destination)) ==
+         FileResult::Done;
+}
+
+}  // namespace
+
+bool MoveStep(Journal& journal, const std::string& from, const std::string& to) {
+  if (!Rename(from, to, false)) return false;
   journal.Add({JournalStep::Moved, from, to});
   return true;
 }
+
+bool ReplacePath(const std::string& from, const std::string& to) { return Rename(from, to, true); }
 
 void ProgressMeter::Advance(std::uint64_t units) {
   const std::lock_guard<std::mutex> lock(guard_);

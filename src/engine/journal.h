@@ -109,6 +109,9 @@ bool PathExists(const std::string& path);
 bool PathIsFolder(const std::string& path);
 // Deletes a file for good; not recorded (nothing could bring it back).
 bool DeletePath(const std::string& path);
+// Renames file `from` over file `to` in one step, within one folder; not
+// recorded (what was at `to` is gone for good).
+bool ReplacePath(const std::string& from, const std::string& to);
 
 // The file entries of an archive, enumerated with every call checked.
 struct PlannedEntry {

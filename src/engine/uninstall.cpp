@@ -184,15 +184,20 @@ bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
         const std::string backup = item.backup ? InFolder(record, *item.backup) : std::string();
         bool ok = true;
         // With the backup gone its original is back, and the target is it.
-        if (item.backup == nullptr || PathExists(backup)) {
-          bool ours = item.file != nullptr && PathExists(target);
+        // (Right after the check the plan's word is enough.)
+        if (item.backup == nullptr || !recheck || PathExists(backup)) {
+          bool ours = item.file != nullptr && (!recheck || PathExists(target));
           // A repair finds the file as a crash left it, maybe much later:
           // one that changed since is the user's, and so is its place (the
           // original stays under its backup name).
           if (ours && recheck) ours = CheckInstalledFile(target, *item.file, nullptr) == Found::Ours;
-          if (ours) ok = DeletePath(target);
           Journal ignored;
-          if (ok && item.backup != nullptr && !PathExists(target)) {
+          if (ours && item.backup != nullptr) {
+            // The original takes the installed file's place in one rename.
+            ok = ReplacePath(backup, target);
+          } else if (ours) {
+            ok = DeletePath(target);
+          } else if (item.backup != nullptr && !PathExists(target)) {
             ok = MoveStep(ignored, backup, target);
           }
         }
