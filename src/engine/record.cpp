@@ -245,7 +245,9 @@ bool MoveRecord(int from, int to) {
 }
 
 bool SavePlan(const Plan& plan) {
-  std::string text = std::string(kHeader) + "\nkind " + KindName(plan.kind) + "\n";
+  const bool moves_aside = plan.kind == PlanKind::Uninstall && !plan.in_place;
+  std::string text =
+      std::string(kHeader) + "\nkind " + (moves_aside ? "uninstall" : KindName(plan.kind)) + "\n";
   text += "mod " + std::to_string(plan.mod) + "\n";
   text += "count " + std::to_string(plan.count) + "\n";
   AppendRecord(plan.record, text);

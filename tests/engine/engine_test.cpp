@@ -357,10 +357,65 @@ TEST_F(EngineTest, UninstallRestoresBackupsOfMissingTargetsAndRefusesFolders) {
   EXPECT_EQ(Now(), blocked);
 
   ASSERT_EQ(RemoveEmptyFolder(game.Join("new.txt")), FileResult::Done);
+#ifdef _WIN32
+  // A file another program holds without sharing its deletion blocks the
+  // uninstall before anything changed; read-only files do not.
+  const Tree unblocked = Now();
+  const HANDLE held = CreateFileA(game.Join("data/b.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Click(0);
+  CloseHandle(held);
+  ASSERT_EQ(window.errors.size(), 2u);
+  EXPECT_EQ(window.errors[1], kUninstallError);
+  EXPECT_TRUE(IsExtracted(0));
+  EXPECT_EQ(Now(), unblocked);
+  window.errors.pop_back();
+  SetReadOnly(game.Join("data/b.dat"), true);
+  SetReadOnly(game.Join("sub/deep/er/still/z.txt"), true);
+#endif
   Click(0);
   EXPECT_EQ(window.errors.size(), 1u);
   EXPECT_FALSE(IsExtracted(0));
   ExpectRestored(before);
+}
+
+// A repair finishes an uninstall that committed, but leaves a file changed
+// since the crash where it is; a plan of the earlier kind, which moved the
+// files aside before the commit, is still taken back.
+TEST_F(EngineTest, TheRepairTakesOnlyWhatStillHoldsWhatWasWritten) {
+  const Tree before = Now();
+  Record(0, "mod_mixed.zip");
+  Click(0);
+  const State installed = Whole();
+  // The first crash after the commit: every file is still there.
+  for (int k = 1; IsExtracted(0); ++k) {
+    ASSERT_LT(k, 100);
+    Reset(installed);
+    FailFileOperation(k, true);
+    Click(0);
+    FailFileOperation(0);
+  }
+  game.WriteFile("new.txt", "written after the crash");
+  RepairAtStartUp();
+  Tree expected = before;
+  expected["new.txt"] = "written after the crash";
+  for (const auto& item : Now()) {
+    if (item.second == "<dir>") expected.insert(item);  // folders the mod made stay
+  }
+  EXPECT_EQ(Now(), expected);
+  EXPECT_FALSE(PlanExists());
+
+  Reset(installed);
+  Plan aside;
+  aside.kind = PlanKind::Uninstall;
+  aside.in_place = false;
+  ASSERT_TRUE(LoadRecord(0, aside.record));
+  aside.set_aside.push_back({"new.txt", "new.txt.qvtrash"});
+  ASSERT_TRUE(SavePlan(aside));
+  ASSERT_EQ(MoveEntry(game.Join("new.txt"), game.Join("new.txt.qvtrash")), FileResult::Done);
+  RepairAtStartUp();
+  EXPECT_TRUE(Whole() == installed);
 }
 
 TEST_F(EngineTest, TheCommandChecksItsPreconditionsAgain) {
