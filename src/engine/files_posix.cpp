@@ -148,10 +148,18 @@ FileResult FlushAndCloseFile(OutputFile* file) {
 FileResult ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink,
                          bool as_removable) {
-  // Nothing holds a file here: whether it can go is its folder's to say.
-  (void)as_removable;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FromErrno();
+  // Nothing holds a file here: whether it can go is its folder's to say.
+  if (as_removable) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+      close(fd);
+      return FileResult::Refused;
+    }
+  }
   // One buffer per thread: a fresh large allocation for every file costs
   // more than reading a small file.
   static constexpr std::size_t kChunk = 256 * 1024;
