@@ -694,13 +694,16 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
 }  // namespace
 
 struct Archive {
-  explicit Archive(const std::string& path) : file(path) {}
+  explicit Archive(const std::string& path) : path(path), file(path) {}
   ~Archive() {
     if (inflate_ready) inflateEnd(&stream);
   }
 
+  std::string path;
   File file;
-  std::vector<Entry> entries;
+  // Checked once, shared by every handle opened from this one.
+  std::shared_ptr<const std::vector<Entry>> directory;
+  const std::vector<Entry>& entries() const { return *directory; }
   std::size_t next = 0;
   // Reused across entries: allocating (and zeroing) a megabyte per small
   // file would cost more than inflating it.
@@ -715,10 +718,12 @@ namespace {
 std::unique_ptr<Archive> Load(const std::string& path) {
   std::unique_ptr<Archive> archive(new Archive(path));
   Layout layout;
+  auto entries = std::make_shared<std::vector<Entry>>();
   if (!archive->file.ok() || !FindLayout(archive->file, layout) ||
-      !ReadDirectory(archive->file, layout, archive->entries)) {
+      !ReadDirectory(archive->file, layout, *entries)) {
     return nullptr;
   }
+  archive->directory = std::move(entries);
   return archive;
 }
 
@@ -778,10 +783,24 @@ bool LocateData(File& file, const Entry& e, std::uint64_t& data_start) {
 
 long long ArchiveCountEntries(const std::string& archive_path) {
   const std::unique_ptr<Archive> archive = Load(archive_path);
-  return archive ? static_cast<long long>(archive->entries.size()) : -1;
+  return archive ? static_cast<long long>(archive->entries().size()) : -1;
 }
 
 ArchiveHandle ArchiveOpen(const std::string& archive_path) { return Load(archive_path).release(); }
+
+ArchiveHandle ArchiveOpenAgain(ArchiveHandle archive) {
+  if (archive == nullptr) return nullptr;
+  std::unique_ptr<Archive> again(new Archive(archive->path));
+  if (!again->file.ok()) return nullptr;
+  // Should the file have been replaced since, each entry's local header no
+  // longer matches the directory and its reading fails.
+  again->directory = archive->directory;
+  return again.release();
+}
+
+long long ArchiveEntryCount(ArchiveHandle archive) {
+  return archive ? static_cast<long long>(archive->entries().size()) : -1;
+}
 
 bool ArchiveFindFirst(ArchiveHandle archive, const char* wildcard, ArchiveEntryInfo& info) {
   if (archive == nullptr || wildcard == nullptr || std::strcmp(wildcard, "*.*") != 0) return false;
@@ -790,8 +809,8 @@ bool ArchiveFindFirst(ArchiveHandle archive, const char* wildcard, ArchiveEntryI
 }
 
 bool ArchiveFindNext(ArchiveHandle archive, ArchiveEntryInfo& info) {
-  if (archive == nullptr || archive->next >= archive->entries.size()) return false;
-  FillInfo(archive->entries[archive->next], archive->next, info);
+  if (archive == nullptr || archive->next >= archive->entries().size()) return false;
+  FillInfo(archive->entries()[archive->next], archive->next, info);
   ++archive->next;
   return true;
 }
@@ -800,8 +819,8 @@ void ArchiveClose(ArchiveHandle archive) { delete archive; }
 
 bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
                       const std::function<bool(const void* data, std::size_t size)>& sink) {
-  if (archive == nullptr || entry.position >= archive->entries.size()) return false;
-  const Entry& e = archive->entries[entry.position];
+  if (archive == nullptr || entry.position >= archive->entries().size()) return false;
+  const Entry& e = archive->entries()[entry.position];
   if (e.name != entry.name) return false;  // not an entry of this archive
   if (e.is_directory) return true;         // nothing to read
 

@@ -32,6 +32,12 @@ using ArchiveHandle = Archive*;
 long long ArchiveCountEntries(const std::string& archive_path);
 // Null when the archive cannot be read or is refused (same rules as above).
 ArchiveHandle ArchiveOpen(const std::string& archive_path);
+// Another handle on the archive `archive` was opened from, for another
+// thread: its directory is not read and checked again. Null when the file
+// cannot be opened.
+ArchiveHandle ArchiveOpenAgain(ArchiveHandle archive);
+// The number of entries an enumeration of this handle visits.
+long long ArchiveEntryCount(ArchiveHandle archive);
 // The wildcard must be "*.*" (every entry). False when there is no entry.
 bool ArchiveFindFirst(ArchiveHandle archive, const char* wildcard, ArchiveEntryInfo& info);
 // False after the last entry.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_set>
 
@@ -53,12 +54,13 @@ std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
 
 // Plans the install: every check that can be made before anything is
 // touched, and what the install will have done.
-bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan) {
+bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan,
+                 ArchiveHandle& archive) {
   const std::string& folder = mod.folder;
   // A folder that is gone (an unplugged drive, a moved game) is not created
   // afresh: installing there would only scatter the mod's files.
   if (folder.empty() || !PathIsFolder(folder)) return false;
-  if (!PlanEntries(folder, mod.archive, entries)) return false;
+  if (!PlanEntries(folder, mod.archive, entries, &archive)) return false;
   const std::unordered_set<std::string> reserved = BackupsOfOtherRecords(n);
   FolderIndex index(folder);
 
@@ -126,7 +128,7 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
 // Creates the folders the plan found missing, parents first, then extracts
 // every file, recording each step. What the checks learnt stands: no name
 // is probed again (a file that appeared since makes its creation fail).
-bool Extract(const ModPaths& mod, const Plan& plan, const std::vector<PlannedEntry>& entries,
+bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedEntry>& entries,
              Journal& journal, ProgressMeter& meter) {
   for (const std::string& relative : plan.record.folders) {
     std::string folder = InFolder(plan.record, relative);
@@ -142,15 +144,15 @@ bool Extract(const ModPaths& mod, const Plan& plan, const std::vector<PlannedEnt
   const bool ok = RunInParallel(
       files.size(),
       [&](std::size_t i, std::size_t worker) {
-        ArchiveHandle& archive = archives[worker];
-        if (archive == nullptr) archive = ArchiveOpen(mod.archive);
-        if (archive == nullptr) return false;
-        const bool written = WriteEntryStep(journal, files[i]->target, archive, files[i]->info, &meter);
+        ArchiveHandle& mine = archives[worker];
+        if (mine == nullptr) mine = worker == 0 ? archive : ArchiveOpenAgain(archive);
+        if (mine == nullptr) return false;
+        const bool written = WriteEntryStep(journal, files[i]->target, mine, files[i]->info, &meter);
         meter.Advance(ProgressMeter::kPerFile);
         return written;
       },
       [&](std::size_t i) { return IsLongPath(files[i]->target); });
-  for (ArchiveHandle archive : archives) ArchiveClose(archive);
+  for (std::size_t worker = 1; worker < archives.size(); ++worker) ArchiveClose(archives[worker]);
   return ok;
 }
 
@@ -160,7 +162,11 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                          const ProgressFn& progress) {
   std::vector<PlannedEntry> entries;
   Plan plan;
-  if (!PlanInstall(mod, n, entries, plan)) return CommandResult::Refused;
+  ArchiveHandle opened = nullptr;
+  const bool planned = PlanInstall(mod, n, entries, plan, opened);
+  // Open from the checks to the end of the extraction.
+  const std::unique_ptr<Archive, void (*)(ArchiveHandle)> archive(opened, ArchiveClose);
+  if (!planned) return CommandResult::Refused;
   // Nothing is touched until the plan is on disk: without it a crash could
   // not be repaired.
   if (!SavePlan(plan)) return CommandResult::Refused;
@@ -193,7 +199,7 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                IsLongPath(InFolder(plan.record, originals[i].to));
       });
   if (!saved) return abandon(CommandResult::Refused);
-  if (!Extract(mod, plan, entries, journal, meter)) {
+  if (!Extract(archive.get(), plan, entries, journal, meter)) {
     return abandon(CommandResult::ExtractionFailed);
   }
   // The file must never say "not installed" while the mod's files are in

@@ -171,13 +171,12 @@ bool RemoveFolderIfEmpty(const std::string& path) {
 }
 
 bool PlanEntries(const std::string& folder, const std::string& archive_path,
-                 std::vector<PlannedEntry>& entries) {
+                 std::vector<PlannedEntry>& entries, ArchiveHandle* keep) {
   entries.clear();
-  const long long count = ArchiveCountEntries(archive_path);
-  if (count < 0) return false;
-  if (count == 0) return true;
+  if (keep != nullptr) *keep = nullptr;
   const ArchiveHandle archive = ArchiveOpen(archive_path);
   if (archive == nullptr) return false;
+  const long long count = ArchiveEntryCount(archive);
   bool ok = true;
   ArchiveEntryInfo info;
   for (long long i = 0; ok && i < count; ++i) {
@@ -187,6 +186,10 @@ bool PlanEntries(const std::string& folder, const std::string& archive_path,
     planned.info = info;
     ok = TargetPath(folder, info.name, planned.target);
     if (ok) entries.push_back(std::move(planned));
+  }
+  if (ok && keep != nullptr) {
+    *keep = archive;
+    return true;
   }
   ArchiveClose(archive);
   if (!ok) entries.clear();

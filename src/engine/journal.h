@@ -120,8 +120,10 @@ struct PlannedEntry {
 };
 // False when the archive cannot be read, an enumeration ends early, or a
 // target path in `folder` cannot be formed. Directory entries are included.
+// With `keep`, the archive stays open there for the extraction (closed and
+// null on failure): its directory is then read and checked once.
 bool PlanEntries(const std::string& folder, const std::string& archive_path,
-                 std::vector<PlannedEntry>& entries);
+                 std::vector<PlannedEntry>& entries, ArchiveHandle* keep = nullptr);
 
 // Removes a folder if it is empty. True when it is gone or holds something
 // (then it is not this command's to remove).
