@@ -39,9 +39,22 @@ bool WideToAnsiExact(const std::wstring& wide, std::string& out) {
   return ToWide(CP_ACP, MB_ERR_INVALID_CHARS, out, back) && back == wide;
 }
 
+// Printable ASCII reads the same in every ANSI code page and in UTF-8: most
+// names are, and the conversions below cost more than reading the entry.
+bool IsPrintableAscii(const std::string& text) {
+  for (const char c : text) {
+    if (c < 0x20 || c > 0x7E) return false;  // a char above 0x7F is negative
+  }
+  return true;
+}
+
 }  // namespace
 
 bool Utf8ToNarrow(const std::string& utf8, std::string& narrow) {
+  if (IsPrintableAscii(utf8)) {
+    narrow = utf8;
+    return true;
+  }
   if (!IsValidUtf8(utf8)) return false;
   if (GetACP() == CP_UTF8) {  // the system runs with UTF-8 as its ANSI code page
     narrow = utf8;
@@ -63,6 +76,10 @@ bool Utf8ToNarrow(const std::string& utf8, std::string& narrow) {
 // other characters by the file system: the file created would not be the one
 // the archive meant, and two stored names could become one file.
 bool LegacyToNarrow(const std::string& legacy, std::string& narrow) {
+  if (IsPrintableAscii(legacy)) {
+    narrow = legacy;
+    return true;
+  }
   std::wstring wide;
   if (!ToWide(CP_ACP, MB_ERR_INVALID_CHARS, legacy, wide)) return false;
   for (const wchar_t c : wide) {
