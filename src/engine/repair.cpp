@@ -86,15 +86,10 @@ bool RollBackInstall(const InstallRecord& record) {
 bool RollBackUninstall(const Plan& plan) {
   const InstallRecord& record = plan.record;
   bool ok = true;
-  // Before its commit an uninstall has only moved the changed files aside.
-  if (plan.in_place) {
-    for (auto move = plan.kept.rbegin(); move != plan.kept.rend(); ++move) {
-      ok = MoveBackIfDone(InFolder(record, move->to), InFolder(record, move->from)) && ok;
-    }
-    return ok;
-  }
-  for (auto original = record.originals.rbegin(); original != record.originals.rend();
-       ++original) {
+  // Before its commit an uninstall in place has only moved the changed files
+  // aside; one of the earlier kind had also put the originals back.
+  for (auto original = record.originals.rbegin();
+       !plan.in_place && original != record.originals.rend(); ++original) {
     ok = MoveBackIfDone(InFolder(record, original->from), InFolder(record, original->to)) && ok;
   }
   for (const auto* moves : {&plan.kept, &plan.set_aside}) {
