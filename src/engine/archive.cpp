@@ -2,22 +2,18 @@
 // local headers are only read to find the data, and must agree with it.
 // Everything that would make extraction unsafe or ambiguous is found while
 // the directory is read, so that a refused archive never touches the disk.
-#ifndef _WIN32
-#define _FILE_OFFSET_BITS 64  // 64-bit fseeko/ftello on 32-bit systems too
-#endif
-
 #include "engine/archive.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "engine/files.h"
 #include "engine/paths.h"
 #include "engine/text.h"
 
@@ -85,21 +81,12 @@ std::uint32_t Crc(std::uint32_t crc, const void* data, std::size_t size) {
   return crc;
 }
 
-// The archive file through stdio with 64-bit positions. Unbuffered: every
-// read here is either large or goes through a buffer of ours.
+// The archive file, read at explicit positions. Read continues where the
+// last read ended.
 class File {
  public:
-  explicit File(const std::string& path) : f_(std::fopen(path.c_str(), "rb")) {
-    if (f_ == nullptr) return;
-    std::setvbuf(f_, nullptr, _IONBF, 0);
-    if (!SeekEnd()) {
-      std::fclose(f_);
-      f_ = nullptr;
-    }
-  }
-  ~File() {
-    if (f_ != nullptr) std::fclose(f_);
-  }
+  explicit File(const std::string& path) : f_(OpenInputFile(path, size_)) {}
+  ~File() { CloseInputFile(f_); }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
@@ -108,34 +95,22 @@ class File {
 
   bool Seek(std::uint64_t pos) {
     if (pos > size_) return false;
-#ifdef _WIN32
-    return _fseeki64(f_, static_cast<__int64>(pos), SEEK_SET) == 0;
-#else
-    return fseeko(f_, static_cast<off_t>(pos), SEEK_SET) == 0;
-#endif
+    pos_ = pos;
+    return true;
   }
   // Reads exactly `n` bytes at the current position.
-  bool Read(void* dst, std::size_t n) { return n == 0 || std::fread(dst, 1, n, f_) == n; }
+  bool Read(void* dst, std::size_t n) { return ReadAt(pos_, dst, n); }
   bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) {
-    return pos <= size_ && n <= size_ - pos && Seek(pos) && Read(dst, n);
-  }
-
- private:
-  bool SeekEnd() {
-#ifdef _WIN32
-    if (_fseeki64(f_, 0, SEEK_END) != 0) return false;
-    const __int64 end = _ftelli64(f_);
-#else
-    if (fseeko(f_, 0, SEEK_END) != 0) return false;
-    const off_t end = ftello(f_);
-#endif
-    if (end < 0) return false;
-    size_ = static_cast<std::uint64_t>(end);
+    if (pos > size_ || n > size_ - pos) return false;
+    if (n > 0 && !ReadFromFile(f_, pos, dst, n)) return false;
+    pos_ = pos + n;
     return true;
   }
 
-  std::FILE* f_;
+ private:
   std::uint64_t size_ = 0;
+  InputFile* f_;
+  std::uint64_t pos_ = 0;
 };
 
 // Sequential reads through a window of [start, end) of the file, buffered,
@@ -737,24 +712,33 @@ void FillInfo(const Entry& e, std::size_t position, ArchiveEntryInfo& info) {
   info.position = position;
 }
 
-// Checks the local header against the directory and answers where the data
-// begins. With a data descriptor the header may leave CRC and sizes zero.
-bool LocateData(File& file, const Entry& e, std::uint64_t& data_start) {
-  unsigned char h[kLocalSize];
-  if (!file.ReadAt(e.offset, h, kLocalSize) || Get32(h) != kLocalSig) return false;
+// Reads the entry's local header, checks it against the directory and
+// answers where the data begins. The same read brings in as much of the data
+// as fits `buffer` (for a small file, all of it): `buffered` bytes of data
+// then wait at `buffer + data_at`. With a data descriptor the header may
+// leave CRC and sizes zero.
+bool LocateData(File& file, const Entry& e, unsigned char* buffer, std::size_t capacity,
+                std::uint64_t& data_start, std::size_t& data_at, std::size_t& buffered) {
+  // The entry's header, data and descriptor lie before its limit; a header
+  // (at most 30 + 2 x 65535 bytes) always fits the buffer.
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, e.limit - e.offset));
+  if (n < kLocalSize || !file.ReadAt(e.offset, buffer, n)) return false;
+  const unsigned char* h = buffer;
+  if (Get32(h) != kLocalSig) return false;
   const std::uint16_t flags = Get16(h + 6);
   const std::uint16_t name_len = Get16(h + 26);
   const std::uint16_t extra_len = Get16(h + 28);
   if ((flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0) return false;
   if (Get16(h + 8) != e.method || name_len != e.raw_name.size()) return false;
-  std::vector<unsigned char> rest(static_cast<std::size_t>(name_len) + extra_len);
-  if (!file.Read(rest.data(), rest.size())) return false;
-  if (std::memcmp(rest.data(), e.raw_name.data(), name_len) != 0) return false;
+  const std::size_t header = kLocalSize + name_len + extra_len;
+  if (header > n) return false;  // runs past the entry's room
+  const unsigned char* rest = h + kLocalSize;
+  if (std::memcmp(rest, e.raw_name.data(), name_len) != 0) return false;
 
   std::uint64_t size = Get32(h + 22);
   std::uint64_t compressed = Get32(h + 18);
   bool zip64_ok = true;
-  const bool extra_ok = WalkExtra(rest.data() + name_len, extra_len,
+  const bool extra_ok = WalkExtra(rest + name_len, extra_len,
                                   [&](std::uint16_t id, const unsigned char* p, std::uint16_t len) {
     if (id != kExtraZip64) return;
     // In a local header the ZIP64 field holds both sizes when either is
@@ -775,8 +759,11 @@ bool LocateData(File& file, const Entry& e, std::uint64_t& data_start) {
   if (!(size == e.size || (descriptor && size == 0))) return false;
   if (!(compressed == e.compressed_size || (descriptor && compressed == 0))) return false;
 
-  data_start = e.offset + kLocalSize + name_len + extra_len;
-  return data_start <= e.limit && e.compressed_size <= e.limit - data_start;
+  data_start = e.offset + header;
+  if (data_start > e.limit || e.compressed_size > e.limit - data_start) return false;
+  data_at = header;
+  buffered = static_cast<std::size_t>(std::min<std::uint64_t>(n - header, e.compressed_size));
+  return true;
 }
 
 }  // namespace
@@ -825,16 +812,25 @@ bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
   if (e.is_directory) return true;         // nothing to read
 
   File& file = archive->file;
-  std::uint64_t data_start = 0;
-  if (!LocateData(file, e, data_start) || !file.Seek(data_start)) return false;
   if (!archive->input) archive->input.reset(new unsigned char[kInputChunk]);
   if (!archive->output) archive->output.reset(new unsigned char[kOutputChunk]);
   unsigned char* const in = archive->input.get();
   unsigned char* const out = archive->output.get();
+  std::uint64_t data_start = 0;
+  std::size_t data_at = 0;
+  std::size_t buffered = 0;
+  if (!LocateData(file, e, in, kInputChunk, data_start, data_at, buffered) ||
+      !file.Seek(data_start + buffered)) {
+    return false;
+  }
   std::uint32_t crc = Crc(0, nullptr, 0);
-  std::uint64_t remaining_in = e.compressed_size;
+  std::uint64_t remaining_in = e.compressed_size - buffered;
 
   if (e.method == kStored) {
+    if (buffered > 0) {
+      crc = Crc(crc, in + data_at, buffered);
+      if (!sink(in + data_at, buffered)) return false;
+    }
     while (remaining_in > 0) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining_in, kOutputChunk));
       if (!file.Read(out, n)) return false;
@@ -853,8 +849,8 @@ bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
   } else if (inflateReset(&z) != Z_OK) {
     return false;
   }
-  z.next_in = in;
-  z.avail_in = 0;
+  z.next_in = in + data_at;
+  z.avail_in = static_cast<uInt>(buffered);
   std::uint64_t produced = 0;
   bool ended = false;
   while (!ended) {

@@ -57,6 +57,17 @@ FileResult FlushAndCloseFile(OutputFile* file);
 FileResult ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink,
                          bool as_removable = false);
+// A file read at given positions (an archive): every read is a single call,
+// with no seek before it, which counts when most entries are a few
+// kilobytes. Reading shares the file with readers and writers, as a plain
+// open for reading does. A probe: nothing changes.
+struct InputFile;
+// Null when the file cannot be opened or its size learnt.
+InputFile* OpenInputFile(const std::string& path, std::uint64_t& size);
+// Reads exactly `size` bytes at `position`; false when the file ends first.
+bool ReadFromFile(InputFile* file, std::uint64_t position, void* data, std::size_t size);
+void CloseInputFile(InputFile* file);
+
 // The entries of folder `path` ("." and ".." left out). False when it cannot
 // be listed. A probe: nothing changes.
 struct FolderEntry {

@@ -1,3 +1,5 @@
+#define _FILE_OFFSET_BITS 64  // 64-bit positions on 32-bit systems too
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -180,6 +182,41 @@ FileResult ReadWholeFile(const std::string& path,
   }
   close(fd);
   return result;
+}
+
+struct InputFile {
+  int fd;
+};
+
+InputFile* OpenInputFile(const std::string& path, std::uint64_t& size) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
+  return new InputFile{fd};
+}
+
+bool ReadFromFile(InputFile* file, std::uint64_t position, void* data, std::size_t size) {
+  char* out = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t n = pread(file->fd, out, size, static_cast<off_t>(position));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    position += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void CloseInputFile(InputFile* file) {
+  if (file == nullptr) return;
+  close(file->fd);
+  delete file;
 }
 
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {

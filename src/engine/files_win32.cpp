@@ -1,6 +1,7 @@
 // The file seam over the ANSI file functions.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -199,6 +200,47 @@ FileResult ReadWholeFile(const std::string& path,
   }
   CloseHandle(handle);
   return result;
+}
+
+struct InputFile {
+  HANDLE handle;
+};
+
+InputFile* OpenInputFile(const std::string& path, std::uint64_t& size) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(handle, &length) || length.QuadPart < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return new InputFile{handle};
+}
+
+bool ReadFromFile(InputFile* file, std::uint64_t position, void* data, std::size_t size) {
+  char* out = static_cast<char*>(data);
+  while (size > 0) {
+    // On a handle opened for synchronous reads the offset in OVERLAPPED
+    // makes this a positioned read, and the call returns when it is done.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD read = 0;
+    if (!ReadFile(file->handle, out, want, &read, &at) || read == 0) return false;
+    out += read;
+    position += read;
+    size -= read;
+  }
+  return true;
+}
+
+void CloseInputFile(InputFile* file) {
+  if (file == nullptr) return;
+  CloseHandle(file->handle);
+  delete file;
 }
 
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {

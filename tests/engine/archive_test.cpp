@@ -222,6 +222,7 @@ TEST(ArchiveRead, BadDataFailsOnlyItsEntry) {
       {"local_method_differs.txt", false},
       {"local_crc_differs.txt", false},
       {"local_size_differs.txt", false},
+      {"local_extra_past_data.txt", false},
       {"descriptor_zeros.txt", true},
       {"zeros_without_descriptor.txt", false},
   };
