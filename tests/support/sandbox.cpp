@@ -59,24 +59,53 @@ std::vector<std::string> List(const std::string& dir) {
   return names;
 }
 
+#ifdef _WIN32
+// Wide calls under the \\?\ prefix: the tests make paths longer than
+// MAX_PATH, which the ANSI calls cannot reach, and would leave them behind.
+void RemoveTreeWide(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW data;
+  const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &data);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name != L"." && name != L"..") RemoveTreeWide(path + L"\\" + name);
+    } while (FindNextFileW(h, &data));
+    FindClose(h);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+#endif
+
 void RemoveTree(const std::string& path) {
+#ifdef _WIN32
+  const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (n <= 1) return;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+  wide.resize(static_cast<std::size_t>(n) - 1);
+  // The folder that is current cannot be removed, and reaching a long path
+  // leaves one of the tests' folders current.
+  wchar_t temp[MAX_PATH + 1];
+  if (GetTempPathW(MAX_PATH + 1, temp) != 0) SetCurrentDirectoryW(temp);
+  // Only an absolute path may take the prefix.
+  const bool absolute = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
+  RemoveTreeWide(absolute ? L"\\\\?\\" + wide : wide);
+#else
   if (IsDir(path)) {
     for (const std::string& name : List(path)) RemoveTree(path + kSep + name);
-#ifdef _WIN32
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
-#else
     chmod(path.c_str(), 0700);
     rmdir(path.c_str());
-#endif
   } else {
-#ifdef _WIN32
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
-#else
     unlink(path.c_str());
-#endif
   }
+#endif
 }
 
 void MakeDirs(const std::string& path) {
@@ -136,7 +165,16 @@ Sandbox::Sandbox() {
   MakeDirs(path_);
 }
 
-Sandbox::~Sandbox() { RemoveTree(path_); }
+Sandbox::~Sandbox() {
+  RemoveTree(path_);
+  // The process's own folder goes with its last sandbox (a folder that is
+  // not empty stays).
+#ifdef _WIN32
+  RemoveDirectoryA(TempRoot().c_str());
+#else
+  rmdir(TempRoot().c_str());
+#endif
+}
 
 std::string Sandbox::Join(const std::string& relative) const {
   return relative.empty() ? path_ : path_ + kSep + Native(relative);
