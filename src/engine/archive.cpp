@@ -713,12 +713,12 @@ void FillInfo(const Entry& e, std::size_t position, ArchiveEntryInfo& info) {
 }
 
 // Reads the entry's local header, checks it against the directory and
-// answers where the data begins. The same read brings in as much of the data
-// as fits `buffer` (for a small file, all of it): `buffered` bytes of data
-// then wait at `buffer + data_at`. With a data descriptor the header may
-// leave CRC and sizes zero.
+// answers where the data begins: `data_at` bytes past the header's start.
+// The same read brings in as much of the data as fits `buffer` (for a small
+// file, all of it): `buffered` bytes of data then wait at `buffer + data_at`.
+// With a data descriptor the header may leave CRC and sizes zero.
 bool LocateData(File& file, const Entry& e, unsigned char* buffer, std::size_t capacity,
-                std::uint64_t& data_start, std::size_t& data_at, std::size_t& buffered) {
+                std::size_t& data_at, std::size_t& buffered) {
   // The entry's header, data and descriptor lie before its limit; a header
   // (at most 30 + 2 x 65535 bytes) always fits the buffer.
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, e.limit - e.offset));
@@ -759,8 +759,9 @@ bool LocateData(File& file, const Entry& e, unsigned char* buffer, std::size_t c
   if (!(size == e.size || (descriptor && size == 0))) return false;
   if (!(compressed == e.compressed_size || (descriptor && compressed == 0))) return false;
 
-  data_start = e.offset + header;
-  if (data_start > e.limit || e.compressed_size > e.limit - data_start) return false;
+  // The header ends within the entry's room (header <= n), so the data
+  // starts there too; it must also end there.
+  if (e.compressed_size > e.limit - e.offset - header) return false;
   data_at = header;
   buffered = static_cast<std::size_t>(std::min<std::uint64_t>(n - header, e.compressed_size));
   return true;
@@ -816,11 +817,10 @@ bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
   if (!archive->output) archive->output.reset(new unsigned char[kOutputChunk]);
   unsigned char* const in = archive->input.get();
   unsigned char* const out = archive->output.get();
-  std::uint64_t data_start = 0;
   std::size_t data_at = 0;
   std::size_t buffered = 0;
-  if (!LocateData(file, e, in, kInputChunk, data_start, data_at, buffered) ||
-      !file.Seek(data_start + buffered)) {
+  if (!LocateData(file, e, in, kInputChunk, data_at, buffered) ||
+      !file.Seek(e.offset + data_at + buffered)) {
     return false;
   }
   std::uint32_t crc = Crc(0, nullptr, 0);
