@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "../support/remove_tree_win32.h"
 #include "window/window.h"
 
 namespace {
@@ -131,28 +132,9 @@ HWND FindDescendantOfClass(HWND parent, const char* class_name) {
 // archive name under 1252), which the narrow calls cannot even name. A
 // folder left behind would be in the way of a later run whose process id
 // Wine hands out again.
-void RemoveTreeW(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTreeW(child);
-      else
-        DeleteFileW(child.c_str());
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
 void RemoveTree(const std::string& path) {
   // The path itself is ASCII (the temporary folder and our own names).
-  RemoveTreeW(std::wstring(path.begin(), path.end()));
+  RemoveTreeWide(std::wstring(path.begin(), path.end()));
 }
 
 void SnapshotInto(const std::string& root, const std::string& prefix,

@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/remove_tree_win32.h"
 #else
 #include <dirent.h>
 #include <sys/stat.h>
@@ -58,30 +60,6 @@ std::vector<std::string> List(const std::string& dir) {
 #endif
   return names;
 }
-
-#ifdef _WIN32
-// Wide calls under the \\?\ prefix: the tests make paths longer than
-// MAX_PATH, which the ANSI calls cannot reach, and would leave them behind.
-void RemoveTreeWide(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    DeleteFileW(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAW data;
-  const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name != L"." && name != L"..") RemoveTreeWide(path + L"\\" + name);
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-#endif
 
 void RemoveTree(const std::string& path) {
 #ifdef _WIN32
