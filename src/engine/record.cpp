@@ -217,22 +217,30 @@ std::string InFolder(const InstallRecord& record, const std::string& relative) {
   return record.folder + kPathSeparator + relative;
 }
 
-bool SaveRecord(int n, const InstallRecord& record) {
+std::string RecordText(const InstallRecord& record) {
   std::string text = std::string(kHeader) + "\nkind record\n";
   AppendRecord(record, text);
   text += "end\n";
-  return WriteFileAtomically(RecordPath(n), text, true);
+  return text;
+}
+
+bool ParseRecord(const std::string& text, InstallRecord& record) {
+  Plan parsed;
+  std::string kind;
+  if (!Parse(text, kind, parsed) || kind != "record") return false;
+  record = std::move(parsed.record);
+  return true;
+}
+
+bool SaveRecord(int n, const InstallRecord& record) {
+  return WriteFileAtomically(RecordPath(n), RecordText(record), true);
 }
 
 bool LoadRecord(int n, InstallRecord& record) {
   if (g_record_folder.empty()) return false;
   std::string text;
   if (!PathExists(RecordPath(n)) || !ReadWhole(RecordPath(n), text)) return false;
-  Plan parsed;
-  std::string kind;
-  if (!Parse(text, kind, parsed) || kind != "record") return false;
-  record = std::move(parsed.record);
-  return true;
+  return ParseRecord(text, record);
 }
 
 bool RecordExists(int n) { return !g_record_folder.empty() && PathExists(RecordPath(n)); }
@@ -244,7 +252,7 @@ bool MoveRecord(int from, int to) {
   return MoveStep(ignored, RecordPath(from), RecordPath(to));
 }
 
-bool SavePlan(const Plan& plan) {
+std::string PlanText(const Plan& plan) {
   const bool moves_aside = plan.kind == PlanKind::Uninstall && !plan.in_place;
   std::string text =
       std::string(kHeader) + "\nkind " + (moves_aside ? "uninstall" : KindName(plan.kind)) + "\n";
@@ -259,30 +267,39 @@ bool SavePlan(const Plan& plan) {
   }
   for (const std::string& path : plan.to_delete) text += "delete " + Escape(path) + "\n";
   text += "end\n";
+  return text;
+}
+
+bool ParsePlan(const std::string& text, Plan& plan) {
+  std::string kind;
+  Plan parsed;
+  if (!Parse(text, kind, parsed)) return false;
+  if (kind == "install") {
+    parsed.kind = PlanKind::Install;
+  } else if (kind == "uninstall-in-place" || kind == "uninstall") {
+    parsed.kind = PlanKind::Uninstall;
+    parsed.in_place = kind != "uninstall";
+  } else if (kind == "remove") {
+    parsed.kind = PlanKind::Remove;
+  } else {
+    return false;
+  }
+  plan = std::move(parsed);
+  return true;
+}
+
+bool SavePlan(const Plan& plan) {
   // Never over an unfinished plan: that command still needs repairing.
-  return WriteFileAtomically(PlanPath(), text, false);
+  return WriteFileAtomically(PlanPath(), PlanText(plan), false);
 }
 
 bool LoadPlan(Plan& plan, bool* readable) {
   if (readable != nullptr) *readable = true;
   if (!PlanExists()) return false;
   std::string text;
-  std::string kind;
-  Plan parsed;
-  const bool ok = ReadWhole(PlanPath(), text) && Parse(text, kind, parsed);
-  if (ok && kind == "install") {
-    parsed.kind = PlanKind::Install;
-  } else if (ok && (kind == "uninstall-in-place" || kind == "uninstall")) {
-    parsed.kind = PlanKind::Uninstall;
-    parsed.in_place = kind != "uninstall";
-  } else if (ok && kind == "remove") {
-    parsed.kind = PlanKind::Remove;
-  } else {
-    if (readable != nullptr) *readable = false;
-    return false;
-  }
-  plan = std::move(parsed);
-  return true;
+  if (ReadWhole(PlanPath(), text) && ParsePlan(text, plan)) return true;
+  if (readable != nullptr) *readable = false;
+  return false;
 }
 
 bool PlanExists() { return !g_record_folder.empty() && PathExists(PlanPath()); }

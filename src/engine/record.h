@@ -72,6 +72,14 @@ struct Plan {
   int count = 0;
 };
 
+// The text of a record or a plan as SaveRecord and SavePlan write it, and
+// its strict reading: false, with the output unspecified, for anything that
+// is not exactly what they write (a damaged file is never half-acted upon).
+std::string RecordText(const InstallRecord& record);
+std::string PlanText(const Plan& plan);
+bool ParseRecord(const std::string& text, InstallRecord& record);
+bool ParsePlan(const std::string& text, Plan& plan);
+
 bool SavePlan(const Plan& plan);
 // False when there is no plan. `readable` tells a plan that is there but
 // cannot be read apart.
