@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/files.h"
+#include "engine/names.h"
 #include "engine/paths.h"
 #include "engine/text.h"
 
@@ -216,51 +217,6 @@ std::vector<std::string> SplitComponents(const std::string& name, bool is_direct
     }
   }
   return parts;
-}
-
-bool EqualsAsciiNoCase(const std::string& a, const char* b) {
-  const std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = a[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != b[i]) return false;
-  }
-  return true;
-}
-
-// Windows opens the device instead of a file for these, whatever follows the
-// first dot; checked on every system so that a mod behaves the same on all.
-bool IsReservedDeviceName(const std::string& component) {
-  std::string base = component.substr(0, component.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* name : kNames) {
-    if (EqualsAsciiNoCase(base, name)) return true;
-  }
-  if (base.size() == 4 && base[3] >= '1' && base[3] <= '9') {
-    const std::string stem = base.substr(0, 3);
-    if (EqualsAsciiNoCase(stem, "COM") || EqualsAsciiNoCase(stem, "LPT")) return true;
-  }
-  return false;
-}
-
-// A component Windows could create under exactly this name: no control or
-// forbidden characters, no trailing dot or space (Windows would silently drop
-// them, so uninstall would look for a file that is not there), no device.
-bool IsSafeComponent(const std::string& component) {
-  if (component.empty() || component == "." || component == "..") return false;
-  for (std::size_t i = 0; i < component.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(component[i]);
-    if (IsLeadByte(c) && i + 1 < component.size()) {
-      ++i;  // a trail byte may look like '|' or '\' but is part of a character
-      continue;
-    }
-    if (c < 0x20 || std::strchr("<>:\"|?*", c) != nullptr) return false;
-  }
-  const char last = component.back();
-  if (last == '.' || last == ' ') return false;
-  return !IsReservedDeviceName(component);
 }
 
 // The key under which two names land on the same file: separators made one,
