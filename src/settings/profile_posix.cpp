@@ -64,15 +64,19 @@ bool Same(const Identity& a, const Identity& b) {
 // False when rewriting `bytes` through the INI library would lose part of
 // them. The parser stops at a NUL byte, so a write would drop everything
 // after it; a section line without its "]" is glued to the next key's name
-// and comes back as a different section, growing at every write. Everything
-// else round-trips in substance (a BOM, CR-only line ends, bytes above 0x7F,
-// lines of any length); what is not kept holds nothing either platform
-// reads: blanks, blank lines, line ends, lines without "=" and a comment at
-// the very end.
+// and comes back as a different section, growing at every write. The
+// parser takes one UTF-8 signature off the very start (and the save puts it
+// back), so the first line starts behind it: that is where it is looked at.
+// Everything else round-trips in substance (CR-only line ends, bytes above
+// 0x7F, lines of any length); what is not kept holds nothing either
+// platform reads: blanks, blank lines, line ends, lines without "=" and a
+// comment at the very end.
 bool Rewritable(const std::string& bytes) {
   if (bytes.find('\0') != std::string::npos) return false;
+  const std::size_t signature = sizeof SI_UTF8_SIGNATURE - 1;
+  const std::size_t start = bytes.compare(0, signature, SI_UTF8_SIGNATURE) == 0 ? signature : 0;
   bool line_start = true;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
+  for (std::size_t i = start; i < bytes.size(); ++i) {
     const char c = bytes[i];
     if (c == '\r' || c == '\n') {
       line_start = true;

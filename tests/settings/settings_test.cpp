@@ -272,8 +272,10 @@ TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
       "[Window]\r\nLeft=1\r\n\0"s + records,
   };
 #ifndef _WIN32
-  // An unclosed section name swallows the next key's name here.
+  // An unclosed section name swallows the next key's name here, also the
+  // first one, right behind a UTF-8 signature.
   files.push_back("[Window]\r\nLeft=1\r\n[Unclosed\r\n" + records);
+  files.push_back("\xEF\xBB\xBF[Unclosed\nKey=x\n[Window]\nLeft=1\n" + records);
 #endif
   for (const std::string& content : files) {
     SCOPED_TRACE(testing::PrintToString(content));
