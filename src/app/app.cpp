@@ -72,12 +72,16 @@ void RepairAtStartUp() {
         return ReadFileName(plan.count - 1).empty();
     }
     return false;
-  });
+  }, [](int n) { return ReadExtractTo(n); });
   if (!report.repaired) return;
-  const char* text = !report.finished ? kRepairIncomplete
+  const char* text = report.damaged  ? kRepairDamagedPlan
+                     : !report.finished ? kRepairIncomplete
                      : report.completed ? kRepairCompleted
                                         : kRepairUndone;
-  MainWindow().ShowError(std::string(text) + "\n" + NarrowToUtf8(DisplayName(report.archive)));
+  std::string message = text;
+  if (!report.archive.empty()) message += "\n" + NarrowToUtf8(DisplayName(report.archive));
+  if (!report.set_aside.empty()) message += "\n" + NarrowToUtf8(report.set_aside);
+  MainWindow().ShowError(message);
 }
 
 namespace {

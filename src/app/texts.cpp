@@ -21,6 +21,10 @@ const char* const kRepairCompleted = "前回中断された処理を完了しま
 const char* const kRepairIncomplete =
     "前回中断された処理を修復できませんでした。次回の起動時に再度修復します。";
 
+const char* const kRepairDamagedPlan =
+    "前回中断された処理の記録が壊れていたため、修復は行わずに記録を別の名前で保存しました。"
+    "フォルダの内容を確認してください。";
+
 const char* const kSettingsWriteError = "設定ファイルに書き込めませんでした。";
 const char* const kProgramDirectoryTooLong = "プログラムのフォルダのパスが長すぎます。";
 const char* const kPathNotRepresentable =

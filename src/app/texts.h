@@ -23,6 +23,10 @@ extern const char* const kBrowseInstalledError;
 extern const char* const kRepairUndone;
 extern const char* const kRepairCompleted;
 extern const char* const kRepairIncomplete;
+// The plan of the interrupted command was damaged and was set aside without
+// acting on it; the archive (when it can be read) and the plan's new name
+// follow.
+extern const char* const kRepairDamagedPlan;
 
 // The settings file could not be written; its path follows.
 extern const char* const kSettingsWriteError;

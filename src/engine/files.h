@@ -16,6 +16,7 @@ enum class FileResult {
   Done,
   NotFound,  // the path (or a folder on the way) does not exist
   Refused,   // exists, but the system would not do it (locked, denied, taken)
+  NotRegular,  // read: a link, a device or a pipe stands there, not a file
 };
 
 // FindFirstFile-like test: files and folders both count.
@@ -48,8 +49,9 @@ FileResult CloseFile(OutputFile* file, std::int64_t modified_unix_time);
 FileResult FlushAndCloseFile(OutputFile* file);
 
 // Reads a whole file, in chunks of bounded size, into `sink`. NotFound when
-// it does not exist; Refused when it cannot be read or the sink returned
-// false. A probe: nothing changes. With `as_removable` the file is opened as
+// it does not exist; NotRegular, with nothing read, when what stands there
+// is a link (never followed), a device or a pipe, which could be read
+// forever; Refused when it cannot be read or the sink returned false. A probe: nothing changes. With `as_removable` the file is opened as
 // one about to be deleted (Windows: with delete access, sharing everything),
 // so that a file another program holds open without allowing its deletion,
 // or that the system would not let go, is Refused here, before a command

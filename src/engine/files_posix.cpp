@@ -150,8 +150,16 @@ FileResult FlushAndCloseFile(OutputFile* file) {
 FileResult ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink,
                          bool as_removable) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FromErrno();
+  // Without blocking: opening a pipe would wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return errno == ELOOP ? FileResult::NotRegular : FromErrno();
+  struct stat st {};
+  const bool stated = fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    const FileResult result = stated ? FileResult::NotRegular : FromErrno();
+    close(fd);
+    return result;
+  }
   // Nothing holds a file here: whether it can go is its folder's to say.
   if (as_removable) {
     const std::size_t slash = path.find_last_of('/');

@@ -175,8 +175,13 @@ FileResult ReadWholeFile(const std::string& path,
   const DWORD access = GENERIC_READ | (as_removable ? DELETE : 0);
   const DWORD sharing =
       as_removable ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+  // A link is opened as itself, never followed: what it points to is not
+  // the file that was installed. Its own data is empty, so it reads as a
+  // changed file. (Relative names never reach a device: their components
+  // are checked against device names.)
   const HANDLE handle = CreateFileA(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   // One buffer per thread: a fresh large allocation for every file costs
   // more than reading a small file.

@@ -38,8 +38,11 @@ std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
   if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, entries)) return reserved;
   for (const FolderEntry& entry : entries) {
     const std::string& name = entry.name;
-    if (name.compare(0, 6, "FileNo") != 0 || name.size() == 6 ||
-        name.find_first_not_of("0123456789", 6) != std::string::npos) {
+    // Only the names the program gives records: five digits at most, no
+    // leading zero.
+    if (name.compare(0, 6, "FileNo") != 0 || name.size() == 6 || name.size() > 11 ||
+        name.find_first_not_of("0123456789", 6) != std::string::npos ||
+        (name[6] == '0' && name.size() > 7)) {
       continue;
     }
     const int other = std::atoi(name.c_str() + 6);

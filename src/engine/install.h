@@ -51,15 +51,24 @@ struct RepairReport {
   bool finished = false;   // every step could be taken (else it is tried again next start)
   std::string archive;     // the archive of the mod it was about
   int mod = -1;
+  // The plan was damaged: none of its steps was taken, and it was moved to
+  // this name (empty when it could not be).
+  bool damaged = false;
+  std::string set_aside;
 };
 
 // The caller tells whether the interrupted command had reached its commit
 // point (for an install: the mod is marked installed).
 using IsCommitted = std::function<bool(const struct Plan& plan)>;
 
+// The folder the settings file gives mod n; empty when none.
+using FolderOfMod = std::function<std::string(int n)>;
+
 // Finishes or undoes a command a crash interrupted, from its plan and what
-// the folder shows; safe to run again after a crash of its own.
-RepairReport RepairInterruptedCommand(const IsCommitted& committed);
+// the folder shows; safe to run again after a crash of its own. A plan
+// that is damaged, or names another folder than its mod's, is set aside
+// unacted upon.
+RepairReport RepairInterruptedCommand(const IsCommitted& committed, const FolderOfMod& folder_of);
 
 // Renumbers the records of mods after `removed` (of `count` mods) with the
 // list itself: `commit` writes the renumbered list. False when the records

@@ -12,154 +12,11 @@ namespace {
 
 std::string g_record_folder;  // with its separator; empty until start-up sets it
 
-constexpr const char* kHeader = "Quorvantel record 1";
 constexpr const char* kPlanName = "plan";
 constexpr const char* kTemporarySuffix = ".tmp";
 
 std::string RecordPath(int n) { return g_record_folder + "FileNo" + std::to_string(n); }
 std::string PlanPath() { return g_record_folder + kPlanName; }
-
-// Paths are bytes; a line break or a tab inside one must not end its field.
-std::string Escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '%') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", u);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-bool Unescape(const std::string& text, std::string& out) {
-  out.clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return false;
-    char* end = nullptr;
-    const std::string hex = text.substr(i + 1, 2);
-    const long value = std::strtol(hex.c_str(), &end, 16);
-    if (end != hex.c_str() + 2) return false;
-    out += static_cast<char>(value);
-    i += 2;
-  }
-  return true;
-}
-
-const char* KindName(PlanKind kind) {
-  switch (kind) {
-    case PlanKind::Install:
-      return "install";
-    case PlanKind::Uninstall:
-      return "uninstall-in-place";
-    case PlanKind::Remove:
-      return "remove";
-  }
-  return "";
-}
-
-void AppendRecord(const InstallRecord& record, std::string& out) {
-  out += "archive " + Escape(record.archive) + "\n";
-  out += "folder " + Escape(record.folder) + "\n";
-  for (const std::string& folder : record.folders) out += "dir " + Escape(folder) + "\n";
-  for (const RecordedMove& move : record.originals) {
-    out += "original " + Escape(move.from) + "\t" + Escape(move.to) + "\n";
-  }
-  char fields[64];
-  for (const InstallRecord::File& file : record.files) {
-    std::snprintf(fields, sizeof fields, "file %llu %08lx %d ",
-                  static_cast<unsigned long long>(file.size),
-                  static_cast<unsigned long>(file.crc), file.verify ? 1 : 0);
-    out += fields + Escape(file.path) + "\n";
-  }
-}
-
-bool ParseMove(const std::string& rest, RecordedMove& move) {
-  const std::size_t tab = rest.find('\t');
-  return tab != std::string::npos && Unescape(rest.substr(0, tab), move.from) &&
-         Unescape(rest.substr(tab + 1), move.to) && !move.from.empty() && !move.to.empty();
-}
-
-// Parses the lines of a record or a plan; false on anything it does not
-// know, so that a damaged file is never half-acted upon.
-bool Parse(const std::string& text, std::string& kind, Plan& plan) {
-  std::size_t start = 0;
-  bool header = false;
-  bool ended = false;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return false;  // every line ends, the last one too
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (ended) return false;
-    if (!header) {
-      if (line != kHeader) return false;
-      header = true;
-      continue;
-    }
-    if (line == "end") {
-      ended = true;
-      continue;
-    }
-    const std::size_t space = line.find(' ');
-    if (space == std::string::npos) return false;
-    const std::string key = line.substr(0, space);
-    const std::string rest = line.substr(space + 1);
-    InstallRecord& record = plan.record;
-    if (key == "kind") {
-      kind = rest;
-    } else if (key == "mod") {
-      plan.mod = std::atoi(rest.c_str());
-    } else if (key == "count") {
-      plan.count = std::atoi(rest.c_str());
-    } else if (key == "archive") {
-      if (!Unescape(rest, record.archive)) return false;
-    } else if (key == "folder") {
-      if (!Unescape(rest, record.folder)) return false;
-    } else if (key == "dir") {
-      std::string folder;
-      if (!Unescape(rest, folder) || folder.empty()) return false;
-      record.folders.push_back(folder);
-    } else if (key == "original" || key == "aside" || key == "kept") {
-      RecordedMove move;
-      if (!ParseMove(rest, move)) return false;
-      (key == "original" ? record.originals : key == "aside" ? plan.set_aside : plan.kept)
-          .push_back(move);
-    } else if (key == "delete") {
-      std::string path;
-      if (!Unescape(rest, path) || path.empty()) return false;
-      plan.to_delete.push_back(path);
-    } else if (key == "file") {
-      unsigned long long size = 0;
-      unsigned long crc = 0;
-      int verify = 0;
-      int used = 0;
-      if (std::sscanf(rest.c_str(), "%llu %lx %d %n", &size, &crc, &verify, &used) != 3 ||
-          used <= 0) {
-        return false;
-      }
-      InstallRecord::File file;
-      file.size = size;
-      file.crc = static_cast<std::uint32_t>(crc);
-      file.verify = verify != 0;
-      if (!Unescape(rest.substr(static_cast<std::size_t>(used)), file.path) || file.path.empty()) {
-        return false;
-      }
-      record.files.push_back(file);
-    } else {
-      return false;
-    }
-  }
-  return ended;
-}
 
 bool WriteWhole(const std::string& path, const std::string& data) {
   std::string reached = path;
@@ -217,30 +74,19 @@ std::string InFolder(const InstallRecord& record, const std::string& relative) {
   return record.folder + kPathSeparator + relative;
 }
 
-std::string RecordText(const InstallRecord& record) {
-  std::string text = std::string(kHeader) + "\nkind record\n";
-  AppendRecord(record, text);
-  text += "end\n";
-  return text;
-}
-
-bool ParseRecord(const std::string& text, InstallRecord& record) {
-  Plan parsed;
-  std::string kind;
-  if (!Parse(text, kind, parsed) || kind != "record") return false;
-  record = std::move(parsed.record);
-  return true;
-}
-
 bool SaveRecord(int n, const InstallRecord& record) {
-  return WriteFileAtomically(RecordPath(n), RecordText(record), true);
+  const std::string text = RecordText(record);
+  // What could not be read back would be lost at the uninstall.
+  InstallRecord check;
+  if (!ParseRecord(text, check)) return false;
+  return WriteFileAtomically(RecordPath(n), text, true);
 }
 
-bool LoadRecord(int n, InstallRecord& record) {
+bool LoadRecord(int n, InstallRecord& record, bool* sealed) {
   if (g_record_folder.empty()) return false;
   std::string text;
   if (!PathExists(RecordPath(n)) || !ReadWhole(RecordPath(n), text)) return false;
-  return ParseRecord(text, record);
+  return ParseRecord(text, record, sealed);
 }
 
 bool RecordExists(int n) { return !g_record_folder.empty() && PathExists(RecordPath(n)); }
@@ -252,54 +98,30 @@ bool MoveRecord(int from, int to) {
   return MoveStep(ignored, RecordPath(from), RecordPath(to));
 }
 
-std::string PlanText(const Plan& plan) {
-  const bool moves_aside = plan.kind == PlanKind::Uninstall && !plan.in_place;
-  std::string text =
-      std::string(kHeader) + "\nkind " + (moves_aside ? "uninstall" : KindName(plan.kind)) + "\n";
-  text += "mod " + std::to_string(plan.mod) + "\n";
-  text += "count " + std::to_string(plan.count) + "\n";
-  AppendRecord(plan.record, text);
-  for (const RecordedMove& move : plan.set_aside) {
-    text += "aside " + Escape(move.from) + "\t" + Escape(move.to) + "\n";
-  }
-  for (const RecordedMove& move : plan.kept) {
-    text += "kept " + Escape(move.from) + "\t" + Escape(move.to) + "\n";
-  }
-  for (const std::string& path : plan.to_delete) text += "delete " + Escape(path) + "\n";
-  text += "end\n";
-  return text;
-}
-
-bool ParsePlan(const std::string& text, Plan& plan) {
-  std::string kind;
-  Plan parsed;
-  if (!Parse(text, kind, parsed)) return false;
-  if (kind == "install") {
-    parsed.kind = PlanKind::Install;
-  } else if (kind == "uninstall-in-place" || kind == "uninstall") {
-    parsed.kind = PlanKind::Uninstall;
-    parsed.in_place = kind != "uninstall";
-  } else if (kind == "remove") {
-    parsed.kind = PlanKind::Remove;
-  } else {
-    return false;
-  }
-  plan = std::move(parsed);
-  return true;
-}
-
 bool SavePlan(const Plan& plan) {
+  const std::string text = PlanText(plan);
+  // A plan the repair could not read would repair nothing.
+  Plan check;
+  if (!ParsePlan(text, check)) return false;
   // Never over an unfinished plan: that command still needs repairing.
-  return WriteFileAtomically(PlanPath(), PlanText(plan), false);
+  return WriteFileAtomically(PlanPath(), text, false);
 }
 
-bool LoadPlan(Plan& plan, bool* readable) {
-  if (readable != nullptr) *readable = true;
-  if (!PlanExists()) return false;
-  std::string text;
-  if (ReadWhole(PlanPath(), text) && ParsePlan(text, plan)) return true;
-  if (readable != nullptr) *readable = false;
-  return false;
+PlanState LoadPlan(Plan& plan, std::string* text) {
+  if (!PlanExists()) return PlanState::None;
+  std::string data;
+  std::string reached = PlanPath();
+  if (!ReachPath(reached)) return PlanState::Unreadable;
+  const FileResult read = ReadWholeFile(reached, [&data](const void* bytes, std::size_t size) {
+    data.append(static_cast<const char*>(bytes), size);
+    return true;
+  });
+  if (text != nullptr) *text = data;
+  if (read == FileResult::NotRegular || (read == FileResult::Refused && PathIsFolder(PlanPath()))) {
+    return PlanState::Damaged;
+  }
+  if (read != FileResult::Done) return PlanState::Unreadable;
+  return ParsePlan(data, plan) ? PlanState::Read : PlanState::Damaged;
 }
 
 bool PlanExists() { return !g_record_folder.empty() && PathExists(PlanPath()); }
@@ -308,4 +130,16 @@ bool DeletePlan() {
   const std::string temporary = PlanPath() + kTemporarySuffix;
   if (PathExists(temporary) && !DeletePath(temporary)) return false;
   return !PlanExists() || DeletePath(PlanPath());
+}
+
+std::string SetPlanAside() {
+  for (int k = 1; k < 1000; ++k) {
+    const std::string name =
+        std::string(kPlanName) + ".damaged" + (k == 1 ? std::string() : std::to_string(k));
+    const std::string path = g_record_folder + name;
+    if (PathExists(path)) continue;
+    Journal ignored;
+    return MoveStep(ignored, PlanPath(), path) ? path : std::string();
+  }
+  return std::string();
 }

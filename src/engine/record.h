@@ -40,9 +40,12 @@ struct InstallRecord {
 // Full path of a path of the record.
 std::string InFolder(const InstallRecord& record, const std::string& relative);
 
+// False, with nothing written, when the record could not be read back as
+// it is (a path that leaves its folder, a control character in a name).
 bool SaveRecord(int n, const InstallRecord& record);
-// False when mod n has no record or it cannot be read.
-bool LoadRecord(int n, InstallRecord& record);
+// False when mod n has no record or it cannot be read. `sealed` as for
+// ParseRecord.
+bool LoadRecord(int n, InstallRecord& record, bool* sealed = nullptr);
 bool RecordExists(int n);
 bool DeleteRecord(int n);
 // Renames mod `from`'s record to `to`'s, which must have none.
@@ -77,12 +80,27 @@ struct Plan {
 // is not exactly what they write (a damaged file is never half-acted upon).
 std::string RecordText(const InstallRecord& record);
 std::string PlanText(const Plan& plan);
-bool ParseRecord(const std::string& text, InstallRecord& record);
+// `sealed` tells a record that carries the check a current writer adds (an
+// earlier version's has none).
+bool ParseRecord(const std::string& text, InstallRecord& record, bool* sealed = nullptr);
 bool ParsePlan(const std::string& text, Plan& plan);
+// The archive a damaged record or plan names, when that line can still be
+// read; empty otherwise. Only for telling the user which mod it was about.
+std::string ArchiveNamedIn(const std::string& text);
 
 bool SavePlan(const Plan& plan);
-// False when there is no plan. `readable` tells a plan that is there but
-// cannot be read apart.
-bool LoadPlan(Plan& plan, bool* readable = nullptr);
+
+enum class PlanState {
+  None,        // no plan: no command was interrupted
+  Read,        // read whole and as written
+  Damaged,     // there, but not a plan as written (or no file at all)
+  Unreadable,  // there, but could not be read now (held, refused)
+};
+// With `text`, the bytes read (for a damaged plan's message).
+PlanState LoadPlan(Plan& plan, std::string* text = nullptr);
 bool PlanExists();
 bool DeletePlan();
+// Moves a damaged plan to a name of its own in the record folder: it is the
+// only trace of what happened, so it is never deleted. The name it got;
+// empty when it could not be moved (it stays the plan).
+std::string SetPlanAside();

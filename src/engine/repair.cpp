@@ -112,16 +112,41 @@ bool FinishUninstall(const Plan& plan) {
 
 }  // namespace
 
-RepairReport RepairInterruptedCommand(const IsCommitted& committed) {
+// A plan is acted on inside its own mod's folder only: the one the settings
+// file names for that mod, or for an uninstall the one its checked record
+// names. (Every path of a plan read whole already stays inside its folder.)
+bool ActsInItsFolder(const Plan& plan, const FolderOfMod& folder_of) {
+  const std::string& folder = plan.record.folder;
+  if (plan.kind == PlanKind::Remove) return true;
+  if (folder.empty()) return false;
+  if (folder == folder_of(plan.mod)) return true;
+  InstallRecord record;
+  bool sealed = false;
+  return plan.kind == PlanKind::Uninstall && LoadRecord(plan.mod, record, &sealed) && sealed &&
+         record.folder == folder;
+}
+
+RepairReport RepairInterruptedCommand(const IsCommitted& committed, const FolderOfMod& folder_of) {
   RepairReport report;
   Plan plan;
-  bool readable = true;
-  if (!LoadPlan(plan, &readable)) {
-    // No plan: at most a temporary one a crash left half-written.
-    if (readable) DeletePlan();
+  std::string text;
+  PlanState state = LoadPlan(plan, &text);
+  if (state == PlanState::None) {
+    DeletePlan();  // at most a temporary one a crash left half-written
     return report;
   }
   report.repaired = true;
+  if (state == PlanState::Read && !ActsInItsFolder(plan, folder_of)) state = PlanState::Damaged;
+  if (state != PlanState::Read) {
+    report.archive = ArchiveNamedIn(text);
+    // None of a damaged plan's steps is taken. Set aside, it no longer
+    // blocks every later command; one that cannot be read now may be next
+    // time, and stays.
+    report.damaged = state == PlanState::Damaged;
+    if (report.damaged) report.set_aside = SetPlanAside();
+    report.finished = !report.set_aside.empty();
+    return report;
+  }
   report.mod = plan.mod;
   report.archive = plan.record.archive;
   report.completed = committed(plan);

@@ -40,6 +40,8 @@ Found CheckInstalledFile(const std::string& path, const InstallRecord::File& fil
       true);
   if (longer) return Found::Changed;
   if (enough || (read == FileResult::Done && !file.verify)) return Found::Ours;
+  // A link, a device or a pipe where the file was is not the install's.
+  if (read == FileResult::NotRegular) return Found::Changed;
   if (read == FileResult::NotFound) return Found::Gone;
   if (read != FileResult::Done) return Found::Held;
   return size == file.size && crc == file.crc ? Found::Ours : Found::Changed;
@@ -70,8 +72,10 @@ std::string KeptName(const std::string& target, std::set<std::string>& taken,
 }
 
 // A mod installed before records existed: its archive's list as it stands
-// and the folder are all there is to go by, as they were then.
-bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
+// and the folder are all there is to go by, as they were then. With
+// `verify`, for a mod whose record is damaged, a file is taken as the
+// install's only while it holds what the archive holds; any other is kept.
+bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record) {
   record = InstallRecord();
   record.archive = mod.archive;
   record.folder = mod.folder;
@@ -84,7 +88,7 @@ bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
     if (entry.info.is_directory) continue;
     entry.target = index.Resolve(entry.target);
     const std::string relative = entry.target.substr(mod.folder.size() + 1);
-    record.files.push_back({relative, 0, 0, false});
+    record.files.push_back({relative, entry.info.size, entry.info.crc32, verify});
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
     // Two entries may share a backup name; the first in archive order gets it.
@@ -95,14 +99,27 @@ bool RecordFromArchive(const ModPaths& mod, InstallRecord& record) {
   return true;
 }
 
+// A record that was damaged on disk or torn fails its check. Its folder is
+// the one the files went into, even when the settings file was edited since;
+// one of an earlier version, which has no check, is believed only where it
+// agrees with the settings file: a damaged folder line would otherwise have
+// files deleted in another folder.
+bool TrustedRecord(int n, const ModPaths& mod, InstallRecord& record) {
+  bool sealed = false;
+  if (!LoadRecord(n, record, &sealed) || record.archive != mod.archive) return false;
+  return sealed || record.folder == mod.folder;
+}
+
 bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter) {
   plan.kind = PlanKind::Uninstall;
   plan.mod = n;
   InstallRecord& record = plan.record;
   // The record tells what was installed, whatever the archive holds now;
   // it is this mod's while it names the same archive.
-  if (!LoadRecord(n, record) || record.archive != mod.archive) {
-    if (!RecordFromArchive(mod, record)) return false;
+  if (!TrustedRecord(n, mod, record)) {
+    // One that is there but cannot be trusted leaves the archive's list,
+    // checked file by file against what the archive holds.
+    if (!RecordFromArchive(mod, RecordExists(n), record)) return false;
   }
   // With the folder gone (an unplugged drive) every file would look
   // "already removed" and the mod would be marked uninstalled for nothing.

@@ -1,0 +1,460 @@
+// The text of install records and plans, and its strict reading. These files
+// are the program's memory across a crash, and the start-up repair acts on
+// them before the user sees a window: whatever a disk error, a torn copy or a
+// hand edit made of one, it is either read back exactly as it was written,
+// or not at all. Nothing read here can name a file outside its folder.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+#include "engine/names.h"
+#include "engine/paths.h"
+#include "engine/record.h"
+
+namespace {
+
+constexpr const char* kHeader = "Quorvantel record 1";
+
+// Paths are bytes; a line break or a tab inside one must not end its field.
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == 0x7F || c == '%'; }
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (NeedsEscape(u)) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;  // the writer spells escapes in capitals only
+}
+
+// Only what Escape writes: each escape exactly two hex digits, of a byte that
+// needs one, and no byte raw that would have needed one.
+bool Unescape(const std::string& text, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c != '%') {
+      if (NeedsEscape(c)) return false;
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const int high = HexDigit(text[i + 1]);
+    const int low = HexDigit(text[i + 2]);
+    if (high < 0 || low < 0) return false;
+    const unsigned char value = static_cast<unsigned char>(high * 16 + low);
+    if (!NeedsEscape(value)) return false;
+    out += static_cast<char>(value);
+    i += 2;
+  }
+  return true;
+}
+
+// No byte a file call would stop at or a name could not hold: a NUL would
+// cut the path short. A tab stays: the settings file can hold one.
+bool HoldsOnlyPathBytes(const std::string& path) {
+  for (const char c : path) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 && u != '\t') return false;
+  }
+  return true;
+}
+
+bool IsAbsolute(const std::string& path) {
+#ifdef _WIN32
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+  return path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+#else
+  return !path.empty() && path[0] == '/';
+#endif
+}
+
+// A decimal number as std::to_string writes it: digits only, no sign, no
+// leading zero, at most `max`.
+bool ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& out) {
+  if (text.empty() || (text.size() > 1 && text[0] == '0')) return false;
+  out = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (out > (max - digit) / 10) return false;
+    out = out * 10 + digit;
+  }
+  return true;
+}
+
+bool ParseCrc(const std::string& text, std::uint32_t& out) {
+  if (text.size() != 8) return false;
+  out = 0;
+  for (const char c : text) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) return false;
+    out = out * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return true;
+}
+
+const char* KindName(const Plan& plan) {
+  switch (plan.kind) {
+    case PlanKind::Install:
+      return "install";
+    case PlanKind::Uninstall:
+      return plan.in_place ? "uninstall-in-place" : "uninstall";
+    case PlanKind::Remove:
+      return "remove";
+  }
+  return "";
+}
+
+std::string MoveLine(const char* key, const RecordedMove& move) {
+  return std::string(key) + " " + Escape(move.from) + "\t" + Escape(move.to) + "\n";
+}
+
+void AppendRecord(const InstallRecord& record, std::string& out) {
+  out += "archive " + Escape(record.archive) + "\n";
+  out += "folder " + Escape(record.folder) + "\n";
+  for (const std::string& folder : record.folders) out += "dir " + Escape(folder) + "\n";
+  for (const RecordedMove& move : record.originals) out += MoveLine("original", move);
+  char fields[64];
+  for (const InstallRecord::File& file : record.files) {
+    std::snprintf(fields, sizeof fields, "file %llu %08lx %d ",
+                  static_cast<unsigned long long>(file.size),
+                  static_cast<unsigned long>(file.crc), file.verify ? 1 : 0);
+    out += fields + Escape(file.path) + "\n";
+  }
+}
+
+std::uint32_t Checksum(const std::string& text, std::size_t length) {
+  return static_cast<std::uint32_t>(
+      crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()),
+            static_cast<uInt>(length)));
+}
+
+// The last line before the end: the CRC-32 of every byte before it, so that
+// a file damaged on disk, or torn, is told from one as written. Files of an
+// earlier version have none.
+void Seal(std::string& text) {
+  char line[32];
+  std::snprintf(line, sizeof line, "check %08lx\nend\n",
+                static_cast<unsigned long>(Checksum(text, text.size())));
+  text += line;
+}
+
+// The keys of a file, in the order they are written: a key never comes
+// before one of a lower rank, and the single-valued ones (up to kFolder)
+// come at most once.
+enum Key { kKind, kMod, kCount, kArchive, kFolder, kDir, kOriginal, kFile, kAside, kKept, kDelete };
+constexpr const char* kKeyNames[] = {"kind", "mod",  "count", "archive", "folder", "dir",
+                                     "original", "file", "aside", "kept", "delete"};
+constexpr int kKeyCount = sizeof kKeyNames / sizeof kKeyNames[0];
+
+enum class FileKind { Record, Install, UninstallInPlace, UninstallAside, Remove };
+
+// Which keys each kind holds, as a bit set.
+unsigned AllowedKeys(FileKind kind) {
+  const auto bits = [](std::initializer_list<Key> keys) {
+    unsigned set = 0;
+    for (const Key key : keys) set |= 1u << key;
+    return set;
+  };
+  const unsigned record = bits({kKind, kArchive, kFolder, kDir, kOriginal, kFile});
+  switch (kind) {
+    case FileKind::Record:
+      return record;
+    case FileKind::Install:
+      return record | bits({kMod, kCount});
+    case FileKind::UninstallInPlace:
+      return record | bits({kMod, kCount, kKept, kDelete});
+    case FileKind::UninstallAside:
+      return record | bits({kMod, kCount, kAside, kKept});
+    case FileKind::Remove:  // its empty archive and folder lines are the older writer's
+      return bits({kKind, kMod, kCount, kArchive, kFolder, kAside});
+  }
+  return 0;
+}
+
+bool ParseKind(const std::string& name, FileKind& kind) {
+  static const std::pair<const char*, FileKind> kKinds[] = {
+      {"record", FileKind::Record},
+      {"install", FileKind::Install},
+      {"uninstall-in-place", FileKind::UninstallInPlace},
+      {"uninstall", FileKind::UninstallAside},
+      {"remove", FileKind::Remove}};
+  for (const auto& known : kKinds) {
+    if (name == known.first) {
+      kind = known.second;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The most mods a settings file can number (five digits in a section name).
+constexpr std::uint64_t kMaxModNumber = 99999;
+
+struct Reading {
+  FileKind kind = FileKind::Record;
+  bool sealed = false;  // its check line was there and matched
+  unsigned seen = 0;  // keys met so far, as a bit set
+  int last = -1;      // the rank of the last key
+  Plan plan;
+};
+
+bool ParseMove(const std::string& rest, RecordedMove& move) {
+  const std::size_t tab = rest.find('\t');
+  return tab != std::string::npos && Unescape(rest.substr(0, tab), move.from) &&
+         Unescape(rest.substr(tab + 1), move.to);
+}
+
+// "file SIZE CRC VERIFY PATH", one blank between the fields: every byte
+// after the third blank is the path's, blanks at its start included.
+bool ParseFile(const std::string& rest, InstallRecord::File& file) {
+  std::size_t start = 0;
+  std::string fields[3];
+  for (std::string& field : fields) {
+    const std::size_t blank = rest.find(' ', start);
+    if (blank == std::string::npos) return false;
+    field = rest.substr(start, blank - start);
+    start = blank + 1;
+  }
+  std::uint64_t verify = 0;
+  if (!ParseNumber(fields[0], std::numeric_limits<std::uint64_t>::max(), file.size) ||
+      !ParseCrc(fields[1], file.crc) || !ParseNumber(fields[2], 1, verify)) {
+    return false;
+  }
+  file.verify = verify == 1;
+  return Unescape(rest.substr(start), file.path);
+}
+
+bool ParseModNumber(const std::string& rest, std::uint64_t max, int& out) {
+  std::uint64_t value = 0;
+  if (!ParseNumber(rest, max, value)) return false;
+  out = static_cast<int>(value);
+  return true;
+}
+
+// One line's value into the plan; the checks of what it names come after.
+bool ParseValue(Key key, const std::string& rest, Reading& reading) {
+  Plan& plan = reading.plan;
+  InstallRecord& record = plan.record;
+  std::string path;
+  RecordedMove move;
+  InstallRecord::File file;
+  switch (key) {
+    case kKind:
+      return ParseKind(rest, reading.kind);
+    case kMod:
+      return ParseModNumber(rest, kMaxModNumber, plan.mod);
+    case kCount:
+      return ParseModNumber(rest, kMaxModNumber + 1, plan.count);
+    case kArchive:
+      return Unescape(rest, record.archive);
+    case kFolder:
+      return Unescape(rest, record.folder);
+    case kDir:
+    case kDelete:
+      if (!Unescape(rest, path)) return false;
+      (key == kDir ? record.folders : plan.to_delete).push_back(path);
+      return true;
+    case kOriginal:
+    case kAside:
+    case kKept:
+      if (!ParseMove(rest, move)) return false;
+      (key == kOriginal ? record.originals : key == kAside ? plan.set_aside : plan.kept)
+          .push_back(move);
+      return true;
+    case kFile:
+      if (!ParseFile(rest, file)) return false;
+      record.files.push_back(file);
+      return true;
+  }
+  return false;
+}
+
+bool ParseLine(const std::string& line, Reading& reading) {
+  const std::size_t blank = line.find(' ');
+  if (blank == std::string::npos) return false;
+  const std::string name = line.substr(0, blank);
+  int key = 0;
+  while (key < kKeyCount && name != kKeyNames[key]) ++key;
+  if (key == kKeyCount || key < reading.last) return false;
+  if (key <= kFolder && (reading.seen & (1u << key)) != 0) return false;
+  // The kind comes first: it decides which keys may follow.
+  if ((key == kKind) != (reading.last < 0)) return false;
+  if (key != kKind && (AllowedKeys(reading.kind) & (1u << key)) == 0) return false;
+  reading.seen |= 1u << key;
+  reading.last = key;
+  return ParseValue(static_cast<Key>(key), line.substr(blank + 1), reading);
+}
+
+bool IsModNumber(const std::string& text, int& out) {
+  return ParseModNumber(text, kMaxModNumber, out);
+}
+
+// A removal's moves: each later mod's record down by one, in order.
+bool ChecksRemoval(const Plan& plan) {
+  if (!plan.record.archive.empty() || !plan.record.folder.empty()) return false;
+  if (plan.mod >= plan.count) return false;
+  int previous = plan.mod;
+  for (const RecordedMove& move : plan.set_aside) {
+    int from = 0;
+    int to = 0;
+    if (!IsModNumber(move.from, from) || !IsModNumber(move.to, to)) return false;
+    if (from <= previous || from >= plan.count || to != from - 1) return false;
+    previous = from;
+  }
+  return true;
+}
+
+bool IsInFolder(const std::string& folder, const std::string& relative) {
+  return IsSafeRelativePath(relative) && HoldsOnlyPathBytes(relative) &&
+         folder.size() + 1 + relative.size() <= kMaxTargetPath;
+}
+
+// What a record, an install or an uninstall names: its archive, its folder,
+// and paths that stay inside that folder.
+bool ChecksPaths(const Plan& plan) {
+  const InstallRecord& record = plan.record;
+  if (record.archive.empty() || record.archive.size() > kMaxTargetPath ||
+      !HoldsOnlyPathBytes(record.archive) || !IsAbsolute(record.archive)) {
+    return false;
+  }
+  const std::string& folder = record.folder;
+  if (folder.size() > kMaxFolderPath || !HoldsOnlyPathBytes(folder) || !IsAbsolute(folder)) {
+    return false;
+  }
+  const auto inside = [&folder](const std::string& path) { return IsInFolder(folder, path); };
+  for (const std::string& path : record.folders) {
+    if (!inside(path)) return false;
+  }
+  for (const InstallRecord::File& file : record.files) {
+    if (!inside(file.path)) return false;
+  }
+  for (const std::string& path : plan.to_delete) {
+    if (!inside(path)) return false;
+  }
+  for (const auto* moves : {&record.originals, &plan.set_aside, &plan.kept}) {
+    for (const RecordedMove& move : *moves) {
+      if (!inside(move.from) || !inside(move.to)) return false;
+    }
+  }
+  return true;
+}
+
+// Reads every line of `text`; false on anything that is not exactly what
+// the writer writes, so that a damaged file is never half-acted upon.
+bool Parse(const std::string& text, Reading& reading) {
+  std::size_t start = 0;
+  bool header = false;
+  bool ended = false;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos || ended) return false;  // every line ends, the last one too
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!header) {
+      header = line == kHeader;
+      if (!header) return false;
+    } else if (line == "end") {
+      ended = true;
+    } else if (reading.sealed) {
+      return false;  // only the end follows the check
+    } else if (line.compare(0, 6, "check ") == 0) {
+      std::uint32_t crc = 0;
+      if (!ParseCrc(line.substr(6), crc) || crc != Checksum(text, end - line.size())) return false;
+      reading.sealed = true;
+    } else if (!ParseLine(line, reading)) {
+      return false;
+    }
+  }
+  if (!ended || (reading.seen & (1u << kKind)) == 0) return false;
+  const bool plan = reading.kind != FileKind::Record;
+  const unsigned numbers = (1u << kMod) | (1u << kCount);
+  if (plan && (reading.seen & numbers) != numbers) return false;
+  if (reading.kind == FileKind::Remove) return ChecksRemoval(reading.plan);
+  return ChecksPaths(reading.plan);
+}
+
+}  // namespace
+
+std::string RecordText(const InstallRecord& record) {
+  std::string text = std::string(kHeader) + "\nkind record\n";
+  AppendRecord(record, text);
+  Seal(text);
+  return text;
+}
+
+bool ParseRecord(const std::string& text, InstallRecord& record, bool* sealed) {
+  Reading reading;
+  if (!Parse(text, reading) || reading.kind != FileKind::Record) return false;
+  record = std::move(reading.plan.record);
+  if (sealed != nullptr) *sealed = reading.sealed;
+  return true;
+}
+
+std::string PlanText(const Plan& plan) {
+  std::string text = std::string(kHeader) + "\nkind " + KindName(plan) + "\n";
+  text += "mod " + std::to_string(plan.mod) + "\n";
+  text += "count " + std::to_string(plan.count) + "\n";
+  AppendRecord(plan.record, text);
+  for (const RecordedMove& move : plan.set_aside) text += MoveLine("aside", move);
+  for (const RecordedMove& move : plan.kept) text += MoveLine("kept", move);
+  for (const std::string& path : plan.to_delete) text += "delete " + Escape(path) + "\n";
+  Seal(text);
+  return text;
+}
+
+bool ParsePlan(const std::string& text, Plan& plan) {
+  Reading reading;
+  if (!Parse(text, reading)) return false;
+  switch (reading.kind) {
+    case FileKind::Record:
+      return false;
+    case FileKind::Install:
+      reading.plan.kind = PlanKind::Install;
+      break;
+    case FileKind::UninstallInPlace:
+    case FileKind::UninstallAside:
+      reading.plan.kind = PlanKind::Uninstall;
+      reading.plan.in_place = reading.kind == FileKind::UninstallInPlace;
+      break;
+    case FileKind::Remove:
+      reading.plan.kind = PlanKind::Remove;
+      break;
+  }
+  plan = std::move(reading.plan);
+  return true;
+}
+
+std::string ArchiveNamedIn(const std::string& text) {
+  // Only for telling the user which mod a damaged file was about.
+  const std::string key = "\narchive ";
+  const std::size_t at = text.find(key);
+  if (at == std::string::npos) return std::string();
+  const std::size_t end = text.find('\n', at + key.size());
+  std::string archive;
+  if (end == std::string::npos || !Unescape(text.substr(at + key.size(), end - at - key.size()),
+                                            archive) ||
+      !HoldsOnlyPathBytes(archive)) {
+    return std::string();
+  }
+  return archive;
+}
