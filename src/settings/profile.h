@@ -20,7 +20,10 @@ int ProfileReadInt(const std::string& section, const std::string& key, int defau
 // Outside a batch the file is replaced in one rename (a copy written beside
 // it and flushed first). False when the file could not be written, is
 // read-only, or holds bytes that the rewrite would lose (a NUL byte, or what
-// the INI layer cannot parse back); the file is then unchanged.
+// the INI layer cannot parse back); the file is then unchanged. The INI
+// layer also refuses a section, key or value holding a line break (CR or
+// LF), which would start a line of its own making (the Windows functions
+// write it as it is; no Windows path holds one).
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file);
 

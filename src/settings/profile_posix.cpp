@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -291,9 +292,19 @@ struct Batch {
 
 Batch g_batch;
 
+bool HasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
+
 bool WriteInto(Batch& batch, const std::string& section, const std::string& key,
                const char* value) {
   if (batch.failed) return false;
+  // The library writes names and values as they are: a line break would end
+  // the line early and start one of the text's own making (a key, or a
+  // section the next keys move into). Never written, in no form.
+  if (HasLineBreak(section.c_str()) || HasLineBreak(key.c_str()) ||
+      (value != nullptr && HasLineBreak(value))) {
+    batch.failed = true;
+    return false;
+  }
   if (!batch.ini) {
     const Parsed& now = Current(batch.file);
     // A file that would not come back whole is refused, as a read-only

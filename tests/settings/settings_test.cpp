@@ -290,6 +290,30 @@ TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
   }
 }
 
+#ifndef _WIN32
+// A line break would end the line early and start one of the text's own
+// making (a Linux path may hold one): such a write is refused, a batch
+// holding one fails, and the file stays as it was, or missing.
+TEST_F(SettingsTest, AWriteHoldingALineBreakIsRefused) {
+  for (const char* value : {"/mods/a\n[FileNo5]\nFileName=b.zip", "/mods/a\rb.zip", "a\r\n"}) {
+    SCOPED_TRACE(testing::PrintToString(value));
+    EXPECT_FALSE(WriteFileName(0, value));
+    EXPECT_FALSE(box.Exists(kSettingsFileName));
+    ASSERT_TRUE(WriteFileName(0, "a.zip"));
+    const std::string before = Ini();
+    EXPECT_FALSE(WriteExtractTo(0, value));
+    EXPECT_FALSE(ProfileWriteString(value, "Key", "v", SettingsFile()));
+    EXPECT_FALSE(ProfileWriteString("Window", value, "v", SettingsFile()));
+    BeginSettingsBatch();
+    ASSERT_TRUE(WriteFileName(1, "b.zip"));
+    EXPECT_FALSE(WriteExtractTo(1, value));
+    EXPECT_FALSE(CommitSettingsBatch());
+    EXPECT_EQ(Ini(), before);
+    box.Restore({});  // the next value meets a missing file again
+  }
+}
+#endif
+
 
 TEST(ProgramDirectoryTest, IsTheExecutablesFolderWithItsSeparator) {
   ASSERT_TRUE(SetProgramDirectory());
