@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/texts.h"
 #include "engine/install.h"
 #include "engine/paths.h"
 #include "engine/text.h"
@@ -63,6 +64,13 @@ void AddMod() {
   std::string path;
   // An empty name would end the list at this record on the next start.
   if (!window.ChooseArchiveFile(path) || path.empty()) return;
+  // The chooser has refused what it cannot name or store; a line break,
+  // which a Linux name may hold, would end the record's line and start one
+  // of the path's own making. Refused before anything is written.
+  if (path.find_first_of("\r\n") != std::string::npos) {
+    window.ShowError(kProcessingError);
+    return;
+  }
   if (!WriteFileName(ModCount, path.c_str())) {
     ReportSettingsWriteFailure();
     return;

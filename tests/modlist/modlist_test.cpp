@@ -169,6 +169,25 @@ TEST_F(ModListTest, AddingToAnUnwritableFileTellsTheUserAndAddsNoRow) {
   EXPECT_EQ(box.ReadFile(kSettingsFileName), before);
 }
 
+// A line break would end the record's line and start one of the path's
+// making; a Linux archive name may hold one. Nothing is even written.
+TEST_F(ModListTest, AnArchiveWhosePathHoldsALineBreakIsRefused) {
+  Start(Record(0, "FileName=" + std::string(kA) + "\r\n"));
+  const std::string before = box.ReadFile(kSettingsFileName);
+  for (const char* path : {"/mods/two\nlines.zip", "/mods/a.zip\r[FileNo5]"}) {
+    SCOPED_TRACE(testing::PrintToString(path));
+    window.errors.clear();
+    window.archive_choices = {path};
+    FailFileOperation(0);
+    AddMod();
+    EXPECT_EQ(FileOperationCount(), 0);
+    EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+    EXPECT_EQ(window.rows, (Rows{{"alpha.zip", 0}}));
+    EXPECT_EQ(ModCount, 1);
+    EXPECT_EQ(box.ReadFile(kSettingsFileName), before);
+  }
+}
+
 // Three mods: alpha installed with a hand-edited flag of 2, beta without an
 // ExtractTo key, gamma installed. A Window section must survive untouched.
 const std::string kThreeMods =
