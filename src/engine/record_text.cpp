@@ -93,7 +93,7 @@ bool ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& out)
   for (const char c : text) {
     if (c < '0' || c > '9') return false;
     const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-    if (out > (max - digit) / 10) return false;
+    if (digit > max || out > (max - digit) / 10) return false;
     out = out * 10 + digit;
   }
   return true;

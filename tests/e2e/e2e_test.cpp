@@ -201,7 +201,9 @@ TEST_F(Scenario, InstallThenUninstallRestoresFolderByteForByte) {
   WriteMod("hd.zip", {{"data/", ""},
                       {"data/config.ini", "[video]\r\nwidth=1920\r\n"},
                       {"data/hd.pak", std::string(3000, '\x5c')},
-                      {"hd-readme.txt", "HD textures"}});
+                      {"hd-readme.txt", "HD textures"},
+                      // Beside the game's readme.txt, which it must never be taken for.
+                      {" readme.txt", "the mod's readme"}});
   const auto before = Snapshot(Game());
   {
     RunningApp app(App());
@@ -217,6 +219,7 @@ TEST_F(Scenario, InstallThenUninstallRestoresFolderByteForByte) {
   installed["data/config.qvs"] = before.at("data/config.ini");
   installed["data/hd.pak"] = std::string(3000, '\x5c');
   installed["hd-readme.txt"] = "HD textures";
+  installed[" readme.txt"] = "the mod's readme";
   EXPECT_EQ(Snapshot(Game()), installed);
   EXPECT_EQ(Setting(Ini(), "FileNo0", "Extracted"), "1");
 

@@ -1,5 +1,6 @@
 // Install and uninstall over real folders, through the install command.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -15,6 +16,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -128,7 +132,7 @@ class EngineTest : public ::testing::Test {
 
 TEST_F(EngineTest, RoundTripsLeaveTheFolderAsItWas) {
   for (const char* fixture : {"mod_mixed.zip", "mod_stored.zip", "mod_dirs.zip", "mod_long.zip",
-                              "mod_dot_names.zip", "mod_cp932.zip"}) {
+                              "mod_dot_names.zip", "mod_cp932.zip", "mod_blank.zip"}) {
     SCOPED_TRACE(fixture);
     Record(0, fixture);
     const Tree before = Now();
@@ -598,6 +602,118 @@ TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   Click(3);
   EXPECT_TRUE(window.errors.empty());
   EXPECT_EQ(Now(), with_x);
+}
+
+std::string Crc(const std::string& data) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08lx",
+                crc32(0L, reinterpret_cast<const Bytef*>(data.data()),
+                      static_cast<uInt>(data.size())));
+  return hex;
+}
+
+// A plan that is damaged, or that would act outside its mod's folder, is set
+// aside with none of its steps taken, and every command works again.
+TEST_F(EngineTest, ADamagedPlanIsSetAsideUnactedUpon) {
+  Sandbox outside;
+  outside.WriteFile("f", "");
+  outside.WriteFile("a.txt", "mod a\n");  // as the mod installs it
+  outside.WriteFile("a.qvs", "outside's backup");
+  outside.MakeDir("x");
+  Record(0, "mod_mixed.zip");
+  const Tree before = Now();
+  const Tree outside_before = Snapshot(outside.path());
+  const std::string base = outside.path().substr(outside.path().rfind(kSep) + 1);
+  const std::string away = std::string("..") + kSep + base + kSep;
+  const auto plan = [&](const std::string& kind, const std::string& folder,
+                        const std::string& lines) {
+    return "Quorvantel record 1\nkind " + kind + "\nmod 0\ncount 0\narchive " +
+           FixturePath("mod_mixed.zip") + "\n" + folder + lines + "end\n";
+  };
+  const std::string here = "folder " + game.path() + "\n";
+  const std::string there = "folder " + outside.path() + "\n";
+  const std::string a_txt = "file 6 " + Crc("mod a\n") + " 1 a.txt\n";
+  const std::string rows[] = {
+      plan("uninstall", here, "aside x\t" + away + "f\n"),
+      plan("install", here, "file 0 00000000 1 " + away + "f\n"),
+      plan("install", "", "file 0 00000000 1 " + away.substr(3) + "f\n"),
+      plan("install", here, "original " + away + "a.txt\tmoved.txt\n"),
+      plan("uninstall-in-place", here, "kept a.txt\t" + away + "kept.txt\n"),
+      plan("install", here, "dir " + away + "x\n"),
+      plan("uninstall-in-place", there, "original a.txt\ta.qvs\n" + a_txt + "delete a.txt\n"),
+      plan("uninstall-in-place", here,
+           "file 0 00000000 0 " + away + "f\ndelete " + away + "f\n"),
+      plan("install", here, a_txt).substr(0, plan("install", here, a_txt).size() - 1),
+      "Quorvantel record 1\nkind remove\nmod 0\ncount -2147483648\nend\n",
+      plan("install", "folder " + outside.path() + "%00" + game.path() + "\n", a_txt),
+  };
+  const std::string records = settings.Join(kRecordFolderName) + kSep;
+  for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    SCOPED_TRACE(rows[i]);
+    settings.WriteFile(std::string(kRecordFolderName) + "/plan", rows[i]);
+    window.errors.clear();
+    RepairAtStartUp();
+    EXPECT_EQ(Snapshot(outside.path()), outside_before);
+    EXPECT_EQ(Now(), before);
+    EXPECT_FALSE(PlanExists());
+    const std::string aside = records + "plan.damaged" + (i == 0 ? "" : std::to_string(i + 1));
+    ASSERT_EQ(window.errors.size(), 1u);
+    const bool named = rows[i].find("archive") != std::string::npos;  // a removal names none
+    EXPECT_EQ(window.errors[0], std::string(kRepairDamagedPlan) +
+                                    (named ? "\nmod_mixed.zip\n" : "\n") + aside);
+    EXPECT_EQ(settings.ReadFile(aside.substr(settings.path().size() + 1)), rows[i]);
+  }
+  window.errors.clear();
+  Click(0);
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_TRUE(IsExtracted(0));
+}
+
+// A record that is damaged, or of an earlier version and naming another
+// folder, is not believed: the uninstall goes by the archive's list and
+// deletes only what still holds what the archive holds. What stands in a
+// file's place and is no file is the user's, and never read.
+TEST_F(EngineTest, AnUntrustedRecordUninstallsByTheArchive) {
+  Sandbox outside;
+  outside.WriteFile("a.txt", "mod a\n");
+  outside.WriteFile("new.txt", "new file\n");
+  const Tree outside_before = Snapshot(outside.path());
+  const Tree before = Now();
+  Record(0, "mod_mixed.zip");
+  Click(0);
+  const State installed = Whole();
+  InstallRecord record;
+  ASSERT_TRUE(LoadRecord(0, record));
+  const std::string sealed = RecordText(record);
+  std::string elsewhere = sealed;
+  elsewhere.replace(elsewhere.find("folder ") + 7, game.path().size(), outside.path());
+  elsewhere.erase(elsewhere.find("check "), 15);  // as an earlier version wrote it
+  std::string torn = sealed;
+  torn[torn.find("new.txt")] = 'N';
+  const std::string file = std::string(kRecordFolderName) + "/FileNo0";
+  for (const std::string& text : {elsewhere, torn}) {
+    Reset(installed);
+    settings.WriteFile(file, text);
+    game.WriteFile("new.txt", "edited by the user");
+    Click(0);
+    EXPECT_EQ(window.errors, std::vector<std::string>{std::string(kKeptFilesNotice) + "\n" +
+                                                      game.Join("new (kept).txt")});
+    EXPECT_FALSE(IsExtracted(0));
+    EXPECT_EQ(Snapshot(outside.path()), outside_before);
+    game.Restore(before);
+  }
+#ifndef _WIN32
+  Reset(installed);
+  ASSERT_EQ(unlink(game.Join("new.txt").c_str()), 0);
+  ASSERT_EQ(mkfifo(game.Join("new.txt").c_str(), 0600), 0);
+  ASSERT_EQ(unlink(game.Join("README").c_str()), 0);
+  ASSERT_EQ(symlink(outside.Join("a.txt").c_str(), game.Join("README").c_str()), 0);
+  Click(0);  // would wait for a writer forever if it read the pipe
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_NE(window.errors[0].find("new (kept).txt"), std::string::npos);
+  EXPECT_NE(window.errors[0].find("README (kept)"), std::string::npos);
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+#endif
 }
 
 // Every changing step of an install, an uninstall and a removal from the
