@@ -77,9 +77,11 @@ bool HoldsOnlyPathBytes(const std::string& path) {
 
 bool IsAbsolute(const std::string& path) {
 #ifdef _WIN32
+  // Either separator: a hand-edited settings file may hold C:/Games.
   const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
-  return path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && separator(path[2])) return true;
+  return path.size() > 2 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
 #else
   return !path.empty() && path[0] == '/';
 #endif
