@@ -74,7 +74,8 @@ void RepairAtStartUp() {
     return false;
   }, [](int n) { return ReadExtractTo(n); });
   if (!report.repaired) return;
-  const char* text = report.damaged  ? kRepairDamagedPlan
+  // A damaged plan that could not be set aside is still there: tried again.
+  const char* text = report.damaged && report.finished ? kRepairDamagedPlan
                      : !report.finished ? kRepairIncomplete
                      : report.completed ? kRepairCompleted
                                         : kRepairUndone;
