@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "window/window.h"
+#include "app/window.h"
 
 namespace {
 

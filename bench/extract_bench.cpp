@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive.h"
+#include "zip/archive.h"
 #include "engine/install.h"
 #include "engine/record.h"
 #include "settings/settings.h"

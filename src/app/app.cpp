@@ -4,13 +4,13 @@
 
 #include "app/texts.h"
 #include "engine/install.h"
-#include "engine/paths.h"
+#include "rules/paths.h"
 #include "engine/record.h"
-#include "engine/text.h"
-#include "modlist/modlist.h"
-#include "settings/profile.h"
+#include "platform/text.h"
+#include "app/modlist.h"
+#include "platform/profile.h"
 #include "settings/settings.h"
-#include "window/window.h"
+#include "app/window.h"
 
 
 namespace {

@@ -7,13 +7,13 @@
 #include <set>
 #include <unordered_set>
 
-#include "engine/files.h"
+#include "platform/files.h"
 #include "engine/journal.h"
 #include "engine/parallel.h"
-#include "engine/paths.h"
+#include "rules/paths.h"
 #include "engine/record.h"
 #include "engine/steps.h"
-#include "engine/text.h"
+#include "platform/text.h"
 
 namespace {
 

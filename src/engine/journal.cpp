@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "engine/files.h"
-#include "engine/paths.h"
+#include "platform/files.h"
+#include "rules/paths.h"
 #include "engine/steps.h"
-#include "engine/text.h"
+#include "platform/text.h"
 
 FolderIndex::Listing& FolderIndex::ListingOf(const std::string& folder) {
   Listing& listing = folders_[FileKey(folder)];

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/archive.h"
+#include "zip/archive.h"
 
 struct JournalStep {
   enum Kind { Moved, CreatedFile, CreatedFolder } kind;

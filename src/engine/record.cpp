@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/files.h"
+#include "platform/files.h"
 #include "engine/journal.h"
-#include "engine/paths.h"
-#include "engine/text.h"
+#include "rules/paths.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "engine/names.h"
-#include "engine/paths.h"
+#include "rules/names.h"
+#include "rules/paths.h"
 #include "engine/record.h"
 
 namespace {

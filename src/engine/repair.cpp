@@ -7,13 +7,13 @@
 #include <cctype>
 #include <map>
 
-#include "engine/files.h"
+#include "platform/files.h"
 #include "engine/install.h"
 #include "engine/journal.h"
-#include "engine/paths.h"
+#include "rules/paths.h"
 #include "engine/record.h"
 #include "engine/steps.h"
-#include "engine/text.h"
+#include "platform/text.h"
 
 std::string FileKey(const std::string& path) {
 #ifdef _WIN32

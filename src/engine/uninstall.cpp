@@ -3,14 +3,14 @@
 #include <map>
 #include <set>
 
-#include "engine/files.h"
+#include "platform/files.h"
 #include "engine/install.h"
 #include "engine/journal.h"
 #include "engine/parallel.h"
-#include "engine/paths.h"
+#include "rules/paths.h"
 #include "engine/record.h"
 #include "engine/steps.h"
-#include "engine/text.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "fault/fault.h"
-#include "settings/profile.h"
+#include "platform/disk_calls.h"
+#include "platform/profile.h"
 
 std::string ProgramDirectory;
 
@@ -62,10 +62,9 @@ bool Write(const std::string& section, const char* key, const char* value) {
     return ok;
   }
   if (!Located()) return false;
-  // A write on its own replaces the file, as a commit does, and counts the
-  // same: the engine's fault loops can stop a command at any settings write.
-  if (InjectedFailure()) return false;
-  return ProfileWriteString(section, key, value, SettingsFile());
+  // A write on its own replaces the file, as a commit does: both are
+  // changes on disk. (A write inside a batch only changes its copy.)
+  return Disk().write_profile_string(section, key, value, SettingsFile());
 }
 
 }  // namespace
@@ -79,11 +78,11 @@ void BeginSettingsBatch() {
 bool CommitSettingsBatch() {
   if (!g_batch_open) return true;
   g_batch_open = false;
-  if (InjectedFailure() || g_batch_failed || !Located()) {
+  if (g_batch_failed || !Located()) {
     ProfileAbandonBatch();
     return false;
   }
-  return ProfileCommitBatch();
+  return Disk().commit_profile_batch();
 }
 
 void AbandonSettingsBatch() {

@@ -34,8 +34,8 @@ std::string ModSection(int n);
 void BeginSettingsBatch();
 // Replaces the file with the batch's result. False when it could not (the
 // file is then as it was before the batch), also when a write of the batch
-// failed. Like every write outside a batch, one commit is one mutating call
-// of the fault counter.
+// failed. Like every write outside a batch, one commit is one change on
+// disk (disk_calls.h).
 bool CommitSettingsBatch();
 // Drops the batch's writes; the file stays as it is.
 void AbandonSettingsBatch();

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "modlist/modlist.h"
-#include "settings/profile.h"
+#include "app/modlist.h"
+#include "platform/profile.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
 #include "support/sandbox.h"
-#include "window/window.h"
+#include "app/window.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <fstream>
 
 #include "app/app.h"
-#include "engine/files.h"
+#include "platform/files.h"
 #include "engine/install.h"
 #include "engine/record.h"
-#include "modlist/modlist.h"
+#include "app/modlist.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
+#include "support/fault.h"
 #include "support/sandbox.h"
 
 #ifdef _WIN32

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "fault/fault.h"
-#include "settings/profile.h"
+#include "support/fault.h"
+#include "platform/profile.h"
 #include "support/sandbox.h"
 
 #ifdef _WIN32

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "window/window.h"
+#include "app/window.h"
 
 class RecordingWindow : public Window {
  public:

@@ -1,0 +1,94 @@
+// The install command: the selected mod's record is read once and handed to
+// the engine, which calls back to store the new state at its commit point.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/texts.h"
+#include "engine/install.h"
+#include "rules/paths.h"
+#include "engine/record.h"
+#include "platform/text.h"
+#include "app/modlist.h"
+#include "settings/settings.h"
+#include "app/window.h"
+
+namespace {
+
+// Names of kept files shown in one message; the rest are counted.
+constexpr std::size_t kMaxKeptShown = 20;
+
+// One install or uninstall: what it was given on the dialog's thread, and
+// what it found, for the messages shown there once it is over.
+struct ToggleJob {
+  int n = 0;
+  ModPaths mod;
+  bool installed = false;
+  CommandResult result = CommandResult::Done;
+  std::vector<std::string> kept;
+};
+
+void Run(ToggleJob& job) {
+  const int n = job.n;
+  // Progress goes to the dialog's thread; the settings file is the
+  // command's own until it is over (every other command waits).
+  const ProgressFn progress = [](int percent) { MainWindow().ReportProgress(percent); };
+  if (job.installed) {
+    job.result = UninstallMod(n, job.mod, [n] { return SetExtracted(n, false); }, job.kept,
+                              progress);
+  } else {
+    job.result = InstallMod(n, job.mod, [n] { return SetExtracted(n, true); }, progress);
+  }
+}
+
+void Report(const ToggleJob& job) {
+  Window& window = MainWindow();
+  switch (job.result) {
+    case CommandResult::Done:
+      break;
+    case CommandResult::ExtractionFailed:
+      window.ShowError(kExtractionError);
+      break;
+    case CommandResult::UninstallFailed:
+      window.ShowError(kUninstallError);
+      break;
+    case CommandResult::Refused:
+      window.ShowError(kProcessingError);
+      break;
+  }
+  if (job.kept.empty()) return;
+  std::string text = kKeptFilesNotice;
+  for (std::size_t i = 0; i < job.kept.size() && i < kMaxKeptShown; ++i) {
+    text += "\n" + NarrowToUtf8(job.kept[i]);
+  }
+  if (job.kept.size() > kMaxKeptShown) {
+    text += "\n(+" + std::to_string(job.kept.size() - kMaxKeptShown) + ")";
+  }
+  window.ShowError(text);
+}
+
+}  // namespace
+
+bool CanToggle(int n, const std::string& archive, const std::string& folder, bool installed) {
+  if (folder.empty()) return false;
+  // What an install did is in its record: the archive is no longer needed
+  // to take it back.
+  if (installed && RecordExists(n)) return true;
+  return !archive.empty() && FileExists(archive);
+}
+
+bool ToggleInstall() {
+  const int n = MainWindow().SelectedRow();
+  if (n < 0) return false;
+  auto job = std::make_shared<ToggleJob>();
+  job->n = n;
+  job->mod = ModPaths{ReadFileName(n), ReadExtractTo(n)};
+  job->installed = IsExtracted(n);
+  // The button's state may be stale: the archive can vanish and the folder
+  // be cleared between the refresh and the click.
+  if (!CanToggle(n, job->mod.archive, job->mod.folder, job->installed)) return false;
+  MainWindow().SetInstallCaption(kProcessingCaption);
+  RunCommandInBackground([job] { Run(*job); }, [job] { Report(*job); });
+  return true;
+}

@@ -1,0 +1,307 @@
+#include "ui/qt/dialog_qt.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <cstdint>
+
+#include "app/app.h"
+#include "app/texts.h"
+#include "ui/qt/choosers_qt.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr char kCaption[] = "Quorvantel Ver1.3";
+
+// A user action on a control that is not a button click reaches the dispatch
+// as a Windows control's notification does: the code in the high word, so it
+// never equals a button's number and only refreshes.
+constexpr std::uintptr_t Notification(int control, int code) {
+  return (static_cast<std::uintptr_t>(code) << 16) | static_cast<std::uint16_t>(control);
+}
+constexpr int kSelectionChanged = 1;  // LBN_SELCHANGE
+constexpr int kEditChanged = 5;       // CBN_EDITCHANGE
+constexpr int kPicked = 9;            // CBN_SELENDOK
+// A click on the dialog itself carries the key state, never a control's number.
+constexpr std::uintptr_t kDialogClick = 0;
+
+// Windows rounds a dialog unit's pixels to the nearest (MulDiv).
+int Scale(int units, int base, int divisor) { return (2 * units * base + divisor) / (2 * divisor); }
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QIcon ProgramIcon() {
+  QIcon drawn;
+  for (const char* size : {"32", "64", "128"})
+    drawn.addFile(QStringLiteral(":/icons/quorvantel-%1.png").arg(QLatin1String(size)));
+  // An installed copy's theme may draw it anew; the built-in one otherwise.
+  return QIcon::fromTheme(QStringLiteral("quorvantel"), drawn);
+}
+
+}  // namespace
+
+MainDialog::MainDialog()
+    : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowIcon(ProgramIcon());
+
+  // Dialog base units of the dialog's font, as Windows derives them: the
+  // average width of the 52 letters, and the line height.
+  const QFontMetrics metrics(font());
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  base_horizontal_ = (letters / 26 + 1) / 2;
+  base_vertical_ = metrics.height();
+
+  // The template's controls, in its order, which is also the tab order.
+  list_ = new QListWidget(this);
+  add_ = new QPushButton(QStringLiteral("Add NewMod"), this);
+  install_ = new QPushButton(QString::fromUtf8(kInstallCaption), this);
+  remove_ = new QPushButton(QStringLiteral("Remove Mod"), this);
+  label_ = new QLabel(QStringLiteral("Extract To"), this);
+  browse_ = new QPushButton(QStringLiteral("Browse"), this);
+  folder_box_ = new QComboBox(this);
+
+  list_->setGeometry(FromUnits(0, 0, 110, 100));
+  add_->setGeometry(FromUnits(115, 5, 50, 15));
+  install_->setGeometry(FromUnits(115, 85, 50, 15));
+  remove_->setGeometry(FromUnits(115, 25, 50, 15));
+  label_->setGeometry(FromUnits(0, 100, 100, 10));
+  browse_->setGeometry(FromUnits(115, 110, 50, 15));
+  folder_box_->setGeometry(FromUnits(0, 110, 110, 15));
+  setFixedSize(TemplateSize());
+
+  // Rows stay in mod-number order; a long name is cut, not scrolled to.
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  install_->setDefault(true);
+  install_->setEnabled(false);
+  label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // The box shows a folder and takes nothing from the user: what is typed,
+  // completed, entered or dropped is never kept.
+  folder_box_->setEditable(true);
+  folder_box_->setInsertPolicy(QComboBox::NoInsert);
+  folder_box_->setCompleter(nullptr);
+  folder_box_->setMaxVisibleItems(8);
+  folder_box_->setAcceptDrops(false);
+  folder_box_->lineEdit()->setAcceptDrops(false);
+  setTabOrder(list_, add_);
+  setTabOrder(add_, install_);
+  setTabOrder(install_, remove_);
+  setTabOrder(remove_, browse_);
+  setTabOrder(browse_, folder_box_);
+  list_->setFocus();
+
+  const auto dispatch = [](std::uintptr_t command) {
+    return [command] { DispatchCommand(command); };
+  };
+  connect(add_, &QPushButton::clicked, this, dispatch(AddModButton));
+  connect(install_, &QPushButton::clicked, this, dispatch(InstallButton));
+  connect(remove_, &QPushButton::clicked, this, dispatch(RemoveModButton));
+  connect(browse_, &QPushButton::clicked, this, dispatch(BrowseButton));
+  // Only the user's own changes: the program's changes of the list are made
+  // with its signals blocked, and textEdited is never sent for text set by
+  // the program.
+  connect(list_, &QListWidget::itemSelectionChanged, this,
+          dispatch(Notification(ModList, kSelectionChanged)));
+  // A Windows list box notifies every click on a row, also on the selected
+  // one: clicking a mod again shows what became of its archive meanwhile.
+  connect(list_, &QListWidget::clicked, this, dispatch(Notification(ModList, kSelectionChanged)));
+  connect(folder_box_->lineEdit(), &QLineEdit::textEdited, this,
+          dispatch(Notification(ExtractToBox, kEditChanged)));
+  // The box has written a picked item into its field before it tells us, so
+  // the refresh puts the stored folder back (on Windows it writes after, and
+  // a refresh is posted).
+  connect(folder_box_, &QComboBox::activated, this, dispatch(Notification(ExtractToBox, kPicked)));
+}
+
+MainDialog::~MainDialog() {
+  if (worker_.joinable()) worker_.join();
+}
+
+QRect MainDialog::FromUnits(int x, int y, int width, int height) const {
+  const int left = Scale(x, base_horizontal_, 4);
+  const int top = Scale(y, base_vertical_, 8);
+  const int right = Scale(x + width, base_horizontal_, 4);
+  const int bottom = Scale(y + height, base_vertical_, 8);
+  return QRect(left, top, right - left, bottom - top);
+}
+
+QSize MainDialog::TemplateSize() const { return FromUnits(0, 0, kWidthUnits, kHeightUnits).size(); }
+
+QWidget* MainDialog::Control(int id) const {
+  switch (id) {
+    case ModList:
+      return list_;
+    case AddModButton:
+      return add_;
+    case InstallButton:
+      return install_;
+    case RemoveModButton:
+      return remove_;
+    case ExtractToLabel:
+      return label_;
+    case BrowseButton:
+      return browse_;
+    case ExtractToBox:
+      return folder_box_;
+    default:
+      return nullptr;
+  }
+}
+
+void MainDialog::BringToFront() {
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  // A message box or chooser open over the dialog is what the user must see.
+  QWidget* front = QApplication::activeModalWidget();
+  if (front == nullptr) front = this;
+  front->raise();
+  front->activateWindow();
+}
+
+int MainDialog::SelectedRow() {
+  const QModelIndexList rows = list_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void MainDialog::AppendRow(const std::string& text, int data) {
+  const QSignalBlocker program_change(list_);
+  auto* item = new QListWidgetItem(FromUtf8(text));
+  item->setData(Qt::UserRole, data);
+  list_->addItem(item);
+}
+
+void MainDialog::ClearRows() {
+  const QSignalBlocker program_change(list_);
+  list_->clear();
+}
+
+void MainDialog::AppendFolderItem(const std::string& text, int data) {
+  const QSignalBlocker program_change(folder_box_);
+  const QString shown = folder_box_->currentText();
+  folder_box_->addItem(FromUtf8(text), data);
+  // The first item added becomes the current one and fills the field; the
+  // field keeps what it showed, as a Windows combo box's does.
+  folder_box_->setCurrentIndex(-1);
+  folder_box_->setEditText(shown);
+}
+
+void MainDialog::SetFolderText(const std::string& text) {
+  folder_box_->setEditText(FromUtf8(text));
+  // The start of a long path, as Windows shows it.
+  folder_box_->lineEdit()->setCursorPosition(0);
+}
+
+void MainDialog::SetInstallCaption(const std::string& text) { install_->setText(FromUtf8(text)); }
+
+void MainDialog::EnableInstall(bool enabled) { install_->setEnabled(enabled); }
+
+void MainDialog::ShowError(const std::string& utf8_text) {
+  ShowErrorBox(this, FromUtf8(utf8_text));
+}
+
+bool MainDialog::ChooseArchiveFile(std::string& path) {
+  return ChooseArchiveFileDialog(this, ProgramDirectory, path);
+}
+
+bool MainDialog::BrowseForFolder(std::string& folder) {
+  // The refresh shows the selected mod's folder in the box: start there.
+  const QByteArray shown = QFile::encodeName(folder_box_->currentText());
+  return BrowseForFolderDialog(this, shown.toStdString(), folder);
+}
+
+bool MainDialog::GetPosition(int& left, int& top) {
+  // A minimised window's place is not where it will come back. Wayland
+  // tells no program where its windows are: nothing worth keeping.
+  if (isMinimized() || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+    return false;
+  left = x();
+  top = y();
+  return true;
+}
+
+void MainDialog::GetBaseUnits(int& horizontal, int& vertical) {
+  horizontal = base_horizontal_;
+  vertical = base_vertical_;
+}
+
+bool MainDialog::IsOnScreen(int left, int top, int width, int height) {
+  const QRect rect(left, top, width, height);
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().intersects(rect)) return true;
+  }
+  return false;
+}
+
+void MainDialog::MoveTo(int left, int top, int width, int height) {
+  // The size asked for is the window's outer size; the controls need the
+  // template's size in this font, which a small system font can undercut.
+  const QSize frame = frameGeometry().size() - size();
+  setFixedSize(TemplateSize().expandedTo(QSize(width, height) - frame));
+  move(left, top);
+}
+
+void MainDialog::RunInBackground(std::function<void()> work, std::function<void()> done) {
+  done_ = std::move(done);
+  worker_ = std::thread([this, work = std::move(work)] {
+    work();
+    QMetaObject::invokeMethod(
+        this, [this] { FinishBackground(); }, Qt::QueuedConnection);
+  });
+}
+
+void MainDialog::ReportProgress(int percent) {
+  // Posted: the worker never touches a widget.
+  QMetaObject::invokeMethod(
+      this, [percent] { ShowProgress(percent); }, Qt::QueuedConnection);
+}
+
+void MainDialog::FinishBackground() {
+  if (!worker_.joinable()) return;
+  worker_.join();
+  std::function<void()> done = std::move(done_);
+  done_ = nullptr;
+  if (done) done();
+}
+
+void MainDialog::EnableControls(bool enabled) {
+  if (!enabled) {
+    QWidget* focused = focusWidget();
+    focus_before_command_ = focused == folder_box_->lineEdit() ? folder_box_ : focused;
+  }
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{list_, add_, install_, remove_, folder_box_, browse_}) {
+    control->setEnabled(enabled);
+  }
+  // Disabling took the keyboard away; give it back where it was.
+  if (enabled && focus_before_command_ && focus_before_command_->isEnabled())
+    focus_before_command_->setFocus();
+}
+
+void MainDialog::EndDialog(int status) { done(status); }
+
+void MainDialog::reject() {
+  // While a command runs the close is remembered, and the dialog ends once
+  // the command is over: never half-way through one.
+  if (RequestClose()) done(kExitStatus);
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
+  // As on Windows, a click on the dialog itself refreshes: an archive
+  // deleted meanwhile shows on the button.
+  if (event->button() == Qt::LeftButton) DispatchCommand(kDialogClick);
+  QDialog::mouseReleaseEvent(event);
+}

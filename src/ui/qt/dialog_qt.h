@@ -1,0 +1,81 @@
+#pragma once
+// The main dialog on Linux: the template's controls laid out in dialog units
+// of the dialog's font, their user actions routed into the core's dispatch as
+// the Windows dialog procedure routes them, and the control operations of
+// window.h over them.
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "app/window.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+class MainDialog final : public QDialog, public Window {
+ public:
+  // The template's size in dialog units.
+  static constexpr int kWidthUnits = 169;
+  static constexpr int kHeightUnits = 125;
+
+  MainDialog();
+  // Waits for a running command: the process must not end half-way through.
+  ~MainDialog() override;
+
+  // The control with this id (window.h), null for an unknown id.
+  QWidget* Control(int id) const;
+  // Brings the dialog, or the message box or chooser open over it, to the
+  // front: a second start asks for this.
+  void BringToFront();
+
+  int SelectedRow() override;
+  void AppendRow(const std::string& text, int data) override;
+  void ClearRows() override;
+  void AppendFolderItem(const std::string& text, int data) override;
+  void SetFolderText(const std::string& text) override;
+  void SetInstallCaption(const std::string& text) override;
+  void EnableInstall(bool enabled) override;
+  void ShowError(const std::string& utf8_text) override;
+  bool ChooseArchiveFile(std::string& path) override;
+  bool BrowseForFolder(std::string& folder) override;
+  bool GetPosition(int& left, int& top) override;
+  void GetBaseUnits(int& horizontal, int& vertical) override;
+  bool IsOnScreen(int left, int top, int width, int height) override;
+  void MoveTo(int left, int top, int width, int height) override;
+  void RunInBackground(std::function<void()> work, std::function<void()> done) override;
+  void ReportProgress(int percent) override;
+  void EnableControls(bool enabled) override;
+  void EndDialog(int status) override;
+
+ protected:
+  // Escape, and through QDialog's close handling the close box too.
+  void reject() override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  // Dialog units to pixels of the dialog's font, as Windows maps them.
+  QRect FromUnits(int x, int y, int width, int height) const;
+  QSize TemplateSize() const;
+  // On the dialog's thread once the worker is over: joins it, runs `done`.
+  void FinishBackground();
+
+  QListWidget* list_;
+  QPushButton* add_;
+  QPushButton* install_;
+  QPushButton* remove_;
+  QLabel* label_;
+  QPushButton* browse_;
+  QComboBox* folder_box_;
+
+  int base_horizontal_ = 0;  // average character width of the dialog's font
+  int base_vertical_ = 0;    // its line height
+
+  std::thread worker_;
+  std::function<void()> done_;
+  // Where the keyboard was before a command disabled the controls.
+  QPointer<QWidget> focus_before_command_;
+};

@@ -1,0 +1,12 @@
+#pragma once
+// Fault injection for tests: a layer in front of the platform's disk calls
+// (platform/disk_calls.h) that counts every call changing something on disk
+// (a file operation of the engine, a write of the settings file) and fails
+// it, changing nothing, when the test says so.
+
+// Arms the counter: the k-th changing call from now on fails. With
+// `and_every_later` every call after it fails too, which is what a crash
+// looks like from the disk: nothing more happens, not even an undo. 0 disarms.
+void FailFileOperation(int k, bool and_every_later = false);
+// Changing calls counted since the last arming.
+int FileOperationCount();
