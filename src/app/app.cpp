@@ -8,6 +8,7 @@
 #include "engine/record.h"
 #include "platform/text.h"
 #include "app/modlist.h"
+#include "platform/executable.h"
 #include "platform/profile.h"
 #include "settings/settings.h"
 #include "app/window.h"

@@ -1,16 +1,15 @@
-// The install command: the selected mod's record is read once and handed to
-// the engine, which calls back to store the new state at its commit point.
+#include "app/toggle.h"
+
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "app/texts.h"
 #include "engine/install.h"
+#include "platform/files.h"
 #include "rules/paths.h"
 #include "engine/record.h"
 #include "platform/text.h"
-#include "app/modlist.h"
 #include "settings/settings.h"
 #include "app/window.h"
 
@@ -78,17 +77,15 @@ bool CanToggle(int n, const std::string& archive, const std::string& folder, boo
   return !archive.empty() && FileExists(archive);
 }
 
-bool ToggleInstall() {
+std::optional<BackgroundCommand> ToggleCommand() {
   const int n = MainWindow().SelectedRow();
-  if (n < 0) return false;
+  if (n < 0) return std::nullopt;
   auto job = std::make_shared<ToggleJob>();
   job->n = n;
   job->mod = ModPaths{ReadFileName(n), ReadExtractTo(n)};
   job->installed = IsExtracted(n);
   // The button's state may be stale: the archive can vanish and the folder
   // be cleared between the refresh and the click.
-  if (!CanToggle(n, job->mod.archive, job->mod.folder, job->installed)) return false;
-  MainWindow().SetInstallCaption(kProcessingCaption);
-  RunCommandInBackground([job] { Run(*job); }, [job] { Report(*job); });
-  return true;
+  if (!CanToggle(n, job->mod.archive, job->mod.folder, job->installed)) return std::nullopt;
+  return BackgroundCommand{[job] { Run(*job); }, [job] { Report(*job); }};
 }

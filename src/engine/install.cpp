@@ -1,19 +1,23 @@
 #include "engine/install.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
 #include <unordered_set>
 
-#include "platform/files.h"
+#include "engine/disk.h"
+#include "engine/entries.h"
+#include "engine/folder_index.h"
 #include "engine/journal.h"
+#include "engine/long_path.h"
 #include "engine/parallel.h"
-#include "rules/paths.h"
+#include "engine/progress.h"
 #include "engine/record.h"
-#include "engine/steps.h"
+#include "platform/files.h"
 #include "platform/text.h"
+#include "rules/case_fold.h"
+#include "rules/paths.h"
 
 namespace {
 
@@ -32,20 +36,7 @@ std::string FolderOf(const std::string& path) {
 // those names would hand this mod's original to the other mod's file.
 std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
   std::unordered_set<std::string> reserved;
-  if (RecordFolder().empty()) return reserved;
-  std::string folder = RecordFolder().substr(0, RecordFolder().size() - 1);
-  std::vector<FolderEntry> entries;
-  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, entries)) return reserved;
-  for (const FolderEntry& entry : entries) {
-    const std::string& name = entry.name;
-    // Only the names the program gives records: five digits at most, no
-    // leading zero.
-    if (name.compare(0, 6, "FileNo") != 0 || name.size() == 6 || name.size() > 11 ||
-        name.find_first_not_of("0123456789", 6) != std::string::npos ||
-        (name[6] == '0' && name.size() > 7)) {
-      continue;
-    }
-    const int other = std::atoi(name.c_str() + 6);
+  for (const int other : RecordedMods()) {
     InstallRecord record;
     if (other == n || !LoadRecord(other, record)) continue;
     for (const RecordedMove& move : record.originals) {
@@ -55,77 +46,104 @@ std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
   return reserved;
 }
 
-// Plans the install: every check that can be made before anything is
-// touched, and what the install will have done.
-bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan,
-                 ArchiveHandle& archive) {
-  const std::string& folder = mod.folder;
-  // A folder that is gone (an unplugged drive, a moved game) is not created
-  // afresh: installing there would only scatter the mod's files.
-  if (folder.empty() || !PathIsFolder(folder)) return false;
-  if (!PlanEntries(folder, mod.archive, entries, &archive)) return false;
-  const std::unordered_set<std::string> reserved = BackupsOfOtherRecords(n);
-  FolderIndex index(folder);
+// What the checks of one install learn as they go through its entries.
+class InstallPlanner {
+ public:
+  InstallPlanner(const std::string& folder, int n, InstallRecord& record)
+      : folder_(folder), index_(folder), reserved_(BackupsOfOtherRecords(n)), record_(record) {}
 
-  plan.kind = PlanKind::Install;
-  plan.mod = n;
-  InstallRecord& record = plan.record;
-  record.archive = mod.archive;
-  record.folder = folder;
-  const auto relative = [&folder](const std::string& path) {
-    return path.substr(folder.size() + 1);
-  };
+  bool Plan(PlannedEntry& entry) {
+    entry.target = index_.Resolve(entry.target);
+    // Two names the archive keeps apart may meet in one existing spelling.
+    if (!targets_.insert(FileKey(entry.target)).second) return false;
+    return PlanFolders(entry) && (entry.info.is_directory || PlanFile(entry));
+  }
 
+  // Once every entry is planned: what can only be told from all of them.
+  bool BackupsAreDistinct() const {
+    for (const auto& slot : slots_) {
+      // a.txt and a.dat share a.qvs: one original could be saved, but the
+      // uninstallation could not tell whose it is.
+      if (slot.second.users > 1 && slot.second.target_exists) return false;
+      // Nor may a file or a folder of the mod sit where another file's
+      // backup goes: installing would overwrite one of them.
+      if (targets_.count(slot.first) != 0 || folders_seen_.count(slot.first) != 0) return false;
+    }
+    return true;
+  }
+
+ private:
   struct Slot {
     int users = 0;
     bool target_exists = false;
   };
-  std::map<std::string, Slot> slots;  // by backup name
-  std::set<std::string> folders_seen;
-  std::unordered_set<std::string> targets;
-  for (PlannedEntry& entry : entries) {
-    entry.target = index.Resolve(entry.target);
-    // Two names the archive keeps apart may meet in one existing spelling.
-    if (!targets.insert(FileKey(entry.target)).second) return false;
-    // Every folder on the way that is not there yet is the install's own.
+
+  std::string Relative(const std::string& path) const { return path.substr(folder_.size() + 1); }
+
+  // Every folder on the way that is not there yet is the install's own.
+  bool PlanFolders(const PlannedEntry& entry) {
     const std::string parent =
         entry.info.is_directory ? WithoutTrailingSeparator(entry.target) : FolderOf(entry.target);
-    for (std::size_t at = folder.size() + 1; at <= parent.size(); ++at) {
+    for (std::size_t at = folder_.size() + 1; at <= parent.size(); ++at) {
       if (at < parent.size() && parent[at] != kPathSeparator) {
         if (IsLeadByte(static_cast<unsigned char>(parent[at])) && at + 1 < parent.size()) ++at;
         continue;
       }
       const std::string part = parent.substr(0, at);
-      if (!folders_seen.insert(FileKey(part)).second) continue;
-      const FolderIndex::Kind kind = index.Lookup(part);
+      if (!folders_seen_.insert(FileKey(part)).second) continue;
+      const FolderIndex::Kind kind = index_.Lookup(part);
       if (kind == FolderIndex::Kind::Folder) continue;
       if (kind == FolderIndex::Kind::File) return false;  // where a folder must go
-      record.folders.push_back(relative(part));
+      record_.folders.push_back(Relative(part));
     }
-    if (entry.info.is_directory) continue;
+    return true;
+  }
 
+  bool PlanFile(const PlannedEntry& entry) {
     // A folder at a file's place would be moved aside whole.
-    const FolderIndex::Kind target = index.Lookup(entry.target);
+    const FolderIndex::Kind target = index_.Lookup(entry.target);
     if (target == FolderIndex::Kind::Folder) return false;
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
     // A taken backup name belongs to another installed mod: either it saved
     // this very file, or it saved a file sharing the name, which its
     // uninstallation would then put in the wrong place.
-    if (reserved.count(FileKey(backup)) != 0 || index.Exists(backup)) return false;
+    if (reserved_.count(FileKey(backup)) != 0 || index_.Exists(backup)) return false;
     const bool exists = target == FolderIndex::Kind::File;
-    Slot& slot = slots[FileKey(backup)];
+    Slot& slot = slots_[FileKey(backup)];
     ++slot.users;
     slot.target_exists = slot.target_exists || exists;
-    record.files.push_back({relative(entry.target), entry.info.size, entry.info.crc32, true});
-    if (exists) record.originals.push_back({relative(entry.target), relative(backup)});
+    record_.files.push_back({Relative(entry.target), entry.info.size, entry.info.crc32, true});
+    if (exists) record_.originals.push_back({Relative(entry.target), Relative(backup)});
+    return true;
   }
-  for (const auto& slot : slots) {
-    // a.txt and a.dat share a.qvs: one original could be saved, but the
-    // uninstallation could not tell whose it is.
-    if (slot.second.users > 1 && slot.second.target_exists) return false;
+
+  const std::string& folder_;
+  FolderIndex index_;
+  const std::unordered_set<std::string> reserved_;  // other records' backups
+  std::unordered_set<std::string> targets_;         // every entry's, by FileKey
+  std::set<std::string> folders_seen_;              // every folder on the way, by FileKey
+  std::map<std::string, Slot> slots_;               // by the FileKey of a backup name
+  InstallRecord& record_;
+};
+
+// Plans the install: every check that can be made before anything is
+// touched, and what the install will have done.
+bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan,
+                 ArchiveHandle& archive) {
+  // A folder that is gone (an unplugged drive, a moved game) is not created
+  // afresh: installing there would only scatter the mod's files.
+  if (mod.folder.empty() || !PathIsFolder(mod.folder)) return false;
+  if (!PlanEntries(mod.folder, mod.archive, entries, &archive)) return false;
+  plan.kind = PlanKind::Install;
+  plan.mod = n;
+  plan.record.archive = mod.archive;
+  plan.record.folder = mod.folder;
+  InstallPlanner planner(mod.folder, n, plan.record);
+  for (PlannedEntry& entry : entries) {
+    if (!planner.Plan(entry)) return false;
   }
-  return true;
+  return planner.BackupsAreDistinct();
 }
 
 // Creates the folders the plan found missing, parents first, then extracts
@@ -212,25 +230,4 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   // next start writes it.
   if (SaveRecord(n, plan.record)) DeletePlan();
   return CommandResult::Done;
-}
-
-bool RenumberRecords(int removed, int count, const CommitStep& commit) {
-  // The removed mod is not installed: a record of its number is a stale one
-  // (left by an older copy of the program) and would block the renumbering.
-  if (!DeleteRecord(removed)) return false;
-  Plan plan;
-  plan.kind = PlanKind::Remove;
-  plan.mod = removed;
-  plan.count = count;
-  for (int i = removed + 1; i < count; ++i) {
-    if (RecordExists(i)) plan.set_aside.push_back({std::to_string(i), std::to_string(i - 1)});
-  }
-  if (plan.set_aside.empty()) return commit();
-  if (!SavePlan(plan)) return false;
-  if (!commit()) {
-    DeletePlan();
-    return false;
-  }
-  if (FinishRenumbering(plan)) DeletePlan();
-  return true;
 }

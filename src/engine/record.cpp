@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/disk.h"
+#include "engine/long_path.h"
 #include "platform/files.h"
-#include "engine/journal.h"
-#include "rules/paths.h"
 #include "platform/text.h"
+#include "rules/mod_names.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ std::string g_record_folder;  // with its separator; empty until start-up sets i
 constexpr const char* kPlanName = "plan";
 constexpr const char* kTemporarySuffix = ".tmp";
 
-std::string RecordPath(int n) { return g_record_folder + "FileNo" + std::to_string(n); }
+std::string RecordPath(int n) { return g_record_folder + ModName(n); }
 std::string PlanPath() { return g_record_folder + kPlanName; }
 
 bool WriteWhole(const std::string& path, const std::string& data) {
@@ -47,8 +48,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, bool 
     DeletePath(temporary);
     return false;
   }
-  Journal ignored;
-  if (!MoveStep(ignored, temporary, path)) {
+  if (!MovePath(temporary, path)) {
     DeletePath(temporary);
     return false;
   }
@@ -89,13 +89,26 @@ bool LoadRecord(int n, InstallRecord& record, bool* sealed) {
   return ParseRecord(text, record, sealed);
 }
 
+std::vector<int> RecordedMods() {
+  std::vector<int> mods;
+  if (g_record_folder.empty()) return mods;
+  std::string folder = g_record_folder.substr(0, g_record_folder.size() - 1);
+  std::vector<FolderEntry> entries;
+  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, entries)) return mods;
+  int n = 0;
+  for (const FolderEntry& entry : entries) {
+    // Only the names the program gives records.
+    if (!entry.is_folder && ParseModName(entry.name, n)) mods.push_back(n);
+  }
+  return mods;
+}
+
 bool RecordExists(int n) { return !g_record_folder.empty() && PathExists(RecordPath(n)); }
 
 bool DeleteRecord(int n) { return !RecordExists(n) || DeletePath(RecordPath(n)); }
 
 bool MoveRecord(int from, int to) {
-  Journal ignored;
-  return MoveStep(ignored, RecordPath(from), RecordPath(to));
+  return MovePath(RecordPath(from), RecordPath(to));
 }
 
 bool SavePlan(const Plan& plan) {
@@ -138,8 +151,7 @@ std::string SetPlanAside() {
         std::string(kPlanName) + ".damaged" + (k == 1 ? std::string() : std::to_string(k));
     const std::string path = g_record_folder + name;
     if (PathExists(path)) continue;
-    Journal ignored;
-    return MoveStep(ignored, PlanPath(), path) ? path : std::string();
+    return MovePath(PlanPath(), path) ? path : std::string();
   }
   return std::string();
 }

@@ -47,6 +47,8 @@ bool SaveRecord(int n, const InstallRecord& record);
 // ParseRecord.
 bool LoadRecord(int n, InstallRecord& record, bool* sealed = nullptr);
 bool RecordExists(int n);
+// The mods that have a record, in no particular order.
+std::vector<int> RecordedMods();
 bool DeleteRecord(int n);
 // Renames mod `from`'s record to `to`'s, which must have none.
 bool MoveRecord(int from, int to);
@@ -67,12 +69,13 @@ struct Plan {
   std::vector<std::string> to_delete;
   // An uninstall plan of an earlier version (in_place false) instead moved
   // them out of the way to names deleted after the commit (set_aside), and
-  // put the originals back before it. Remove: each record's move down.
+  // put the originals back before it.
   bool in_place = true;
   std::vector<RecordedMove> set_aside;
-  // Remove: the number of mods before the removal of `mod`; the records of
-  // every later mod move down by one.
+  // Remove: the number of mods before the removal of `mod`, and the later
+  // mods that have a record, in order: each record moves down by one.
   int count = 0;
+  std::vector<int> renumbered;
 };
 
 // The text of a record or a plan as SaveRecord and SavePlan write it, and

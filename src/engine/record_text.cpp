@@ -9,13 +9,19 @@
 #include <cstdio>
 #include <limits>
 
+#include "rules/mod_names.h"
 #include "rules/names.h"
 #include "rules/paths.h"
 #include "engine/record.h"
 
 namespace {
 
-constexpr const char* kHeader = "Quorvantel record 1";
+// The first line names what the file is and its version. Version 2 ends
+// in a check line; version 1 (one header for records and plans alike) has
+// none, and is still read: a record can outlive many versions.
+constexpr const char* kRecordHeader = "Quorvantel record 2";
+constexpr const char* kPlanHeader = "Quorvantel plan 2";
+constexpr const char* kFirstHeader = "Quorvantel record 1";
 
 // Paths are bytes; a line break or a tab inside one must not end its field.
 bool NeedsEscape(unsigned char c) { return c < 0x20 || c == 0x7F || c == '%'; }
@@ -209,11 +215,10 @@ bool ParseKind(const std::string& name, FileKind& kind) {
   return false;
 }
 
-// The most mods a settings file can number (five digits in a section name).
-constexpr std::uint64_t kMaxModNumber = 99999;
 
 struct Reading {
   FileKind kind = FileKind::Record;
+  std::string header;
   bool sealed = false;  // its check line was there and matched
   unsigned seen = 0;  // keys met so far, as a bit set
   int last = -1;      // the rank of the last key
@@ -253,6 +258,23 @@ bool ParseModNumber(const std::string& rest, std::uint64_t max, int& out) {
   return true;
 }
 
+bool IsModNumber(const std::string& text, int& out) {
+  return ParseModNumber(text, static_cast<std::uint64_t>(kMaxModNumber), out);
+}
+
+// A removal's "aside N<TAB>N-1": mod N's record moves down by one.
+bool ParseRenumbering(const std::string& rest, Plan& plan) {
+  RecordedMove move;
+  int from = 0;
+  int to = 0;
+  if (!ParseMove(rest, move) || !IsModNumber(move.from, from) || !IsModNumber(move.to, to) ||
+      to != from - 1) {
+    return false;
+  }
+  plan.renumbered.push_back(from);
+  return true;
+}
+
 // One line's value into the plan; the checks of what it names come after.
 bool ParseValue(Key key, const std::string& rest, Reading& reading) {
   Plan& plan = reading.plan;
@@ -264,9 +286,9 @@ bool ParseValue(Key key, const std::string& rest, Reading& reading) {
     case kKind:
       return ParseKind(rest, reading.kind);
     case kMod:
-      return ParseModNumber(rest, kMaxModNumber, plan.mod);
+      return ParseModNumber(rest, static_cast<std::uint64_t>(kMaxModNumber), plan.mod);
     case kCount:
-      return ParseModNumber(rest, kMaxModNumber + 1, plan.count);
+      return ParseModNumber(rest, static_cast<std::uint64_t>(kMaxModNumber) + 1, plan.count);
     case kArchive:
       return Unescape(rest, record.archive);
     case kFolder:
@@ -276,8 +298,10 @@ bool ParseValue(Key key, const std::string& rest, Reading& reading) {
       if (!Unescape(rest, path)) return false;
       (key == kDir ? record.folders : plan.to_delete).push_back(path);
       return true;
-    case kOriginal:
     case kAside:
+      if (reading.kind == FileKind::Remove) return ParseRenumbering(rest, plan);
+      [[fallthrough]];
+    case kOriginal:
     case kKept:
       if (!ParseMove(rest, move)) return false;
       (key == kOriginal ? record.originals : key == kAside ? plan.set_aside : plan.kept)
@@ -307,20 +331,13 @@ bool ParseLine(const std::string& line, Reading& reading) {
   return ParseValue(static_cast<Key>(key), line.substr(blank + 1), reading);
 }
 
-bool IsModNumber(const std::string& text, int& out) {
-  return ParseModNumber(text, kMaxModNumber, out);
-}
-
 // A removal's moves: each later mod's record down by one, in order.
 bool ChecksRemoval(const Plan& plan) {
   if (!plan.record.archive.empty() || !plan.record.folder.empty()) return false;
   if (plan.mod >= plan.count) return false;
   int previous = plan.mod;
-  for (const RecordedMove& move : plan.set_aside) {
-    int from = 0;
-    int to = 0;
-    if (!IsModNumber(move.from, from) || !IsModNumber(move.to, to)) return false;
-    if (from <= previous || from >= plan.count || to != from - 1) return false;
+  for (const int from : plan.renumbered) {
+    if (from <= previous || from >= plan.count) return false;
     previous = from;
   }
   return true;
@@ -373,8 +390,9 @@ bool Parse(const std::string& text, Reading& reading) {
     const std::string line = text.substr(start, end - start);
     start = end + 1;
     if (!header) {
-      header = line == kHeader;
+      header = line == kRecordHeader || line == kPlanHeader || line == kFirstHeader;
       if (!header) return false;
+      reading.header = line;
     } else if (line == "end") {
       ended = true;
     } else if (reading.sealed) {
@@ -389,6 +407,9 @@ bool Parse(const std::string& text, Reading& reading) {
   }
   if (!ended || (reading.seen & (1u << kKind)) == 0) return false;
   const bool plan = reading.kind != FileKind::Record;
+  const bool first = reading.header == kFirstHeader;
+  if (reading.sealed == first) return false;  // a check line exactly from version 2 on
+  if (!first && reading.header != (plan ? kPlanHeader : kRecordHeader)) return false;
   const unsigned numbers = (1u << kMod) | (1u << kCount);
   if (plan && (reading.seen & numbers) != numbers) return false;
   if (reading.kind == FileKind::Remove) return ChecksRemoval(reading.plan);
@@ -398,7 +419,7 @@ bool Parse(const std::string& text, Reading& reading) {
 }  // namespace
 
 std::string RecordText(const InstallRecord& record) {
-  std::string text = std::string(kHeader) + "\nkind record\n";
+  std::string text = std::string(kRecordHeader) + "\nkind record\n";
   AppendRecord(record, text);
   Seal(text);
   return text;
@@ -413,11 +434,14 @@ bool ParseRecord(const std::string& text, InstallRecord& record, bool* sealed) {
 }
 
 std::string PlanText(const Plan& plan) {
-  std::string text = std::string(kHeader) + "\nkind " + KindName(plan) + "\n";
+  std::string text = std::string(kPlanHeader) + "\nkind " + KindName(plan) + "\n";
   text += "mod " + std::to_string(plan.mod) + "\n";
   text += "count " + std::to_string(plan.count) + "\n";
   AppendRecord(plan.record, text);
   for (const RecordedMove& move : plan.set_aside) text += MoveLine("aside", move);
+  for (const int from : plan.renumbered) {
+    text += MoveLine("aside", {std::to_string(from), std::to_string(from - 1)});
+  }
   for (const RecordedMove& move : plan.kept) text += MoveLine("kept", move);
   for (const std::string& path : plan.to_delete) text += "delete " + Escape(path) + "\n";
   Seal(text);

@@ -4,61 +4,21 @@
 // each step left is read from the folder (a move is done when its source is
 // gone and its destination is there; a file the plan creates is the
 // command's own), so the repair can itself be interrupted and run again.
-#include <cctype>
+#include "engine/repair.h"
+
 #include <map>
 
-#include "platform/files.h"
-#include "engine/install.h"
-#include "engine/journal.h"
-#include "rules/paths.h"
+#include "engine/disk.h"
 #include "engine/record.h"
-#include "engine/steps.h"
-#include "platform/text.h"
-
-std::string FileKey(const std::string& path) {
-#ifdef _WIN32
-  std::string key = path;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(key[i]);
-    if (IsLeadByte(c) && i + 1 < key.size()) {
-      ++i;  // a trail byte is no letter
-    } else {
-      key[i] = static_cast<char>(std::tolower(c));
-    }
-  }
-  return key;
-#else
-  return path;
-#endif
-}
-
-std::string FoldCase(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
-bool FinishRenumbering(const Plan& plan) {
-  for (const RecordedMove& move : plan.set_aside) {
-    const int from = std::atoi(move.from.c_str());
-    const int to = std::atoi(move.to.c_str());
-    // In order, each destination is free before its move; once there, the
-    // move is done (the source may by then hold the next record down).
-    if (RecordExists(to) || !RecordExists(from)) continue;
-    if (!MoveRecord(from, to)) return false;
-  }
-  return true;
-}
+#include "engine/removal.h"
+#include "engine/renumber.h"
 
 namespace {
 
 // Moves `from` back to `to` when the step that moved it there was taken.
 bool MoveBackIfDone(const std::string& moved_to, const std::string& moved_from) {
   if (!PathExists(moved_to) || PathExists(moved_from)) return true;
-  Journal ignored;
-  return MoveStep(ignored, moved_to, moved_from);
+  return MovePath(moved_to, moved_from);
 }
 
 bool RollBackInstall(const InstallRecord& record) {

@@ -20,8 +20,9 @@ enum class FileResult {
   NotRegular,  // read: a link, a device or a pipe stands there, not a file
 };
 
-// FindFirstFile-like test: files and folders both count.
-bool FileSystemEntryExists(const std::string& path);
+// Whether anything stands at `path`, as a search for the name would find
+// it: files and folders both count.
+bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
 // Renames without ever replacing an existing destination.
 FileResult MoveEntry(const std::string& from, const std::string& to);

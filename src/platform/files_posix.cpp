@@ -34,7 +34,7 @@ FileResult FromErrno() { return Translate(errno); }
 
 }  // namespace
 
-bool FileSystemEntryExists(const std::string& path) {
+bool FileExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
 }

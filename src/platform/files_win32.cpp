@@ -35,7 +35,7 @@ FileResult Result(BOOL ok) { return ok ? FileResult::Done : LastError(); }
 // The attributes answer as a search for the name would (file names hold no
 // wildcards), at a fraction of the cost: under Wine a search reads the whole
 // folder, and a command asks this of every file it touches.
-bool FileSystemEntryExists(const std::string& path) {
+bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 

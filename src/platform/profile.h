@@ -36,5 +36,3 @@ void ProfileBeginBatch(const std::string& file);
 bool ProfileCommitBatch();
 void ProfileAbandonBatch();
 
-// Full path of the running executable; empty when it cannot be had whole.
-std::string ExecutablePath();

@@ -366,13 +366,6 @@ const Ini* ReadSource(const std::string& file) {
 
 }  // namespace
 
-std::string ExecutablePath() {
-  char path[PATH_MAX + 1];
-  const ssize_t length = readlink("/proc/self/exe", path, PATH_MAX);
-  if (length <= 0 || length >= PATH_MAX) return std::string();
-  return std::string(path, static_cast<std::size_t>(length));
-}
-
 std::string ProfileReadString(const std::string& section, const std::string& key,
                               const std::string& default_value, std::size_t size,
                               const std::string& file) {

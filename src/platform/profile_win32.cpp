@@ -167,14 +167,6 @@ const std::string& ReadSource(const std::string& file) {
 
 }  // namespace
 
-std::string ExecutablePath() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  // A full buffer means the path was cut: treat it as unusable.
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  return std::string(path, length);
-}
-
 std::string ProfileReadString(const std::string& section, const std::string& key,
                               const std::string& default_value, std::size_t size,
                               const std::string& file) {

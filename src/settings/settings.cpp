@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "platform/disk_calls.h"
+#include "rules/mod_names.h"
+#include "platform/executable.h"
 #include "platform/profile.h"
 
 std::string ProgramDirectory;
@@ -91,11 +93,7 @@ void AbandonSettingsBatch() {
   ProfileAbandonBatch();
 }
 
-std::string ModSection(int n) {
-  char section[16];
-  std::snprintf(section, sizeof section, "FileNo%d", n);
-  return section;
-}
+std::string ModSection(int n) { return ModName(n); }
 
 std::string ReadFileName(int n) {
   return ReadString(ModSection(n), kFileNameKey, kMaxFileName);

@@ -314,7 +314,10 @@ TEST_F(EngineTest, HostileAndBrokenArchivesLeaveNothingBehind) {
   };
   for (const Case& c : {Case{"mod_traversal.zip", kProcessingError},
                         Case{"mod_truncated.zip", kProcessingError},
-                        Case{"mod_bad_crc.zip", kExtractionError}}) {
+                        Case{"mod_bad_crc.zip", kExtractionError},
+                        // A file where another file's backup goes.
+                        Case{"archive_backup_ext.zip", kProcessingError},
+                        Case{"archive_backup_noext.zip", kProcessingError}}) {
     SCOPED_TRACE(c.fixture);
     window.errors.clear();
     Record(0, c.fixture);
@@ -688,7 +691,9 @@ TEST_F(EngineTest, AnUntrustedRecordUninstallsByTheArchive) {
   const std::string sealed = RecordText(record);
   std::string elsewhere = sealed;
   elsewhere.replace(elsewhere.find("folder ") + 7, game.path().size(), outside.path());
-  elsewhere.erase(elsewhere.find("check "), 15);  // as an earlier version wrote it
+  // As the first version wrote it: no check.
+  elsewhere.erase(elsewhere.find("check "), 15);
+  elsewhere.replace(0, elsewhere.find('\n'), "Quorvantel record 1");
   std::string torn = sealed;
   torn[torn.find("new.txt")] = 'N';
   const std::string file = std::string(kRecordFolderName) + "/FileNo0";

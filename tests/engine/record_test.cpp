@@ -69,11 +69,12 @@ TEST(RecordText, WhatIsWrittenReadsBackByteForByte) {
   }
 }
 
-// As an earlier version wrote them: no check line, so that each rule below
+// As the first version wrote them: no check line, so that each rule below
 // is what refuses the text, not the checksum.
 std::string Unsealed(std::string text) {
   const std::size_t check = text.find("\ncheck ");
-  return text.erase(check + 1, text.find('\n', check + 1) - check);
+  text.erase(check + 1, text.find('\n', check + 1) - check);
+  return text.replace(0, text.find('\n'), "Quorvantel record 1");
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -138,6 +139,8 @@ TEST(RecordText, AnythingButWhatIsWrittenIsUnreadable) {
       good.substr(0, good.size() - 1),  // the last newline lost
       good + "end\n",
       Replace(PlanText(plan), "a.qvs", "b.qvs"),  // damaged under its check
+      Replace(good, "kind", "check 00000000\nkind"),   // a check in the first version
+      Replace(PlanText(plan), "plan 2", "record 2"),  // a plan under a record's header
   };
   for (const std::string& row : rows) {
     EXPECT_FALSE(ParsePlan(row, read)) << row;
@@ -147,7 +150,7 @@ TEST(RecordText, AnythingButWhatIsWrittenIsUnreadable) {
   removal.kind = PlanKind::Remove;
   removal.mod = 1;
   removal.count = 4;
-  removal.set_aside = {{"2", "1"}, {"3", "2"}};
+  removal.renumbered = {2, 3};
   const std::string remove = Unsealed(PlanText(removal));
   ASSERT_TRUE(ParsePlan(remove, read));
   for (const std::string& row : {Replace(remove, "count 4", "count -2147483648"),

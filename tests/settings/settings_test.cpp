@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/fault.h"
+#include "platform/executable.h"
 #include "platform/profile.h"
 #include "support/sandbox.h"
 

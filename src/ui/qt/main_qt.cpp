@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "ui/qt/dialog_qt.h"
 #include "ui/qt/instance_qt.h"
+#include "platform/executable.h"
 #include "platform/profile.h"
 #include "app/window.h"
 

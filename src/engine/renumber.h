@@ -1,0 +1,13 @@
+#pragma once
+// The install records follow their mods when one is removed from the list.
+#include "engine/command.h"
+#include "engine/record.h"
+
+// Renumbers the records of mods after `removed` (of `count` mods) with the
+// list itself: `commit` writes the renumbered list. False when the records
+// could not be prepared or `commit` failed; nothing changed then.
+bool RenumberRecords(int removed, int count, const CommitStep& commit);
+
+// Moves the records of a committed removal down by one, each move once: a
+// move whose destination is there is done.
+bool FinishRenumbering(const Plan& plan);
