@@ -41,13 +41,18 @@ Found CheckInstalledFile(const std::string& path, const InstallRecord::File& fil
   return size == file.size && crc == file.crc ? Found::Ours : Found::Changed;
 }
 
-bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
+namespace {
+
+// One installed file's place: the file to delete there, the original to
+// bring back, or both.
+struct Item {
+  const std::string* path;
+  const InstallRecord::File* file;  // when it is to be deleted
+  const std::string* backup;        // when its original comes back
+};
+
+std::map<std::string, Item> ItemsOf(const Plan& plan) {
   const InstallRecord& record = plan.record;
-  struct Item {
-    const std::string* path;
-    const InstallRecord::File* file;  // when it is to be deleted
-    const std::string* backup;        // when its original comes back
-  };
   std::map<std::string, Item> items;
   std::map<std::string, const InstallRecord::File*> files;
   for (const InstallRecord::File& file : record.files) files[file.path] = &file;
@@ -60,37 +65,44 @@ bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
     item.path = &original.from;
     item.backup = &original.to;
   }
+  return items;
+}
+
+// The file deleted, then its original back in its place. Every step is
+// first looked for on disk, so that a repair can run this again after a
+// crash part-way.
+bool Remove(const InstallRecord& record, const Item& item, bool recheck) {
+  const std::string target = InFolder(record, *item.path);
+  const std::string backup = item.backup ? InFolder(record, *item.backup) : std::string();
+  // With the backup gone its original is back, and the target is it.
+  // (Right after the check the plan's word is enough.)
+  if (item.backup != nullptr && recheck && !PathExists(backup)) return true;
+  bool ours = item.file != nullptr && (!recheck || PathExists(target));
+  // A repair finds the file as a crash left it, maybe much later: one that
+  // changed since is the user's, and so is its place (the original stays
+  // under its backup name).
+  if (ours && recheck) ours = CheckInstalledFile(target, *item.file, nullptr) == Found::Ours;
+  // The original takes the installed file's place in one rename.
+  if (ours && item.backup != nullptr) return ReplacePath(backup, target);
+  if (ours) return DeletePath(target);
+  if (item.backup != nullptr && !PathExists(target)) return MovePath(backup, target);
+  return true;
+}
+
+}  // namespace
+
+bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
+  const InstallRecord& record = plan.record;
+  const std::map<std::string, Item> items = ItemsOf(plan);
   std::vector<const Item*> work;
   for (const auto& item : items) work.push_back(&item.second);
-  // Each file on its own: deleted, then its original back in its place.
-  // Every step is first looked for on disk, so that a repair can run this
-  // again after a crash part-way.
   return RunInParallel(
       work.size(),
       [&](std::size_t i, std::size_t) {
-        const Item& item = *work[i];
-        const std::string target = InFolder(record, *item.path);
-        const std::string backup = item.backup ? InFolder(record, *item.backup) : std::string();
-        bool ok = true;
-        // With the backup gone its original is back, and the target is it.
-        // (Right after the check the plan's word is enough.)
-        if (item.backup == nullptr || !recheck || PathExists(backup)) {
-          bool ours = item.file != nullptr && (!recheck || PathExists(target));
-          // A repair finds the file as a crash left it, maybe much later:
-          // one that changed since is the user's, and so is its place (the
-          // original stays under its backup name).
-          if (ours && recheck) ours = CheckInstalledFile(target, *item.file, nullptr) == Found::Ours;
-          if (ours && item.backup != nullptr) {
-            // The original takes the installed file's place in one rename.
-            ok = ReplacePath(backup, target);
-          } else if (ours) {
-            ok = DeletePath(target);
-          } else if (item.backup != nullptr && !PathExists(target)) {
-            ok = MovePath(backup, target);
-          }
-        }
+        const bool ok = Remove(record, *work[i], recheck);
         if (meter != nullptr) {
-          meter->Advance(((item.file ? 1 : 0) + (item.backup ? 1 : 0)) * ProgressMeter::kPerFile);
+          meter->Advance(((work[i]->file ? 1 : 0) + (work[i]->backup ? 1 : 0)) *
+                         ProgressMeter::kPerFile);
         }
         return ok;
       },
