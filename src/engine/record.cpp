@@ -5,6 +5,7 @@
 
 #include "engine/disk.h"
 #include "engine/long_path.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "rules/mod_names.h"
@@ -14,45 +15,22 @@ namespace {
 std::string g_record_folder;  // with its separator; empty until start-up sets it
 
 constexpr const char* kPlanName = "plan";
-constexpr const char* kTemporarySuffix = ".tmp";
 
 std::string RecordPath(int n) { return g_record_folder + ModName(n); }
 std::string PlanPath() { return g_record_folder + kPlanName; }
 
-bool WriteWhole(const std::string& path, const std::string& data) {
-  std::string reached = path;
-  if (!ReachPath(reached)) return false;
-  OutputFile* file = nullptr;
-  if (CreateNewFile(reached, &file) != FileResult::Done) return false;
-  const bool written = WriteToFile(file, data.data(), data.size()) == FileResult::Done;
-  return FlushAndCloseFile(file) == FileResult::Done && written;
-}
-
-// Writes `data` as `path`: whole and flushed under a temporary name, then
-// renamed. `replace` allows an existing file to be replaced.
-bool WriteFileAtomically(const std::string& path, const std::string& data, bool replace) {
+// Writes `data` as `path` (replacing a file there when `replace`) in one
+// step a crash cannot tear, making the record folder first if need be.
+bool WriteRecordFile(const std::string& path, const std::string& data, bool replace) {
   if (g_record_folder.empty()) return false;
   const std::string folder = g_record_folder.substr(0, g_record_folder.size() - 1);
   if (!PathIsFolder(folder)) {
     std::string reached = folder;
     if (!ReachPath(reached) || MakeFolder(reached) != FileResult::Done) return false;
   }
-  const std::string temporary = path + kTemporarySuffix;
-  // A crash may have left one behind; it never holds anything needed.
-  if (PathExists(temporary) && !DeletePath(temporary)) return false;
-  if (!WriteWhole(temporary, data)) {
-    DeletePath(temporary);
-    return false;
-  }
-  if (PathExists(path) && (!replace || !DeletePath(path))) {
-    DeletePath(temporary);
-    return false;
-  }
-  if (!MovePath(temporary, path)) {
-    DeletePath(temporary);
-    return false;
-  }
-  return true;
+  // The temporary is beside the file: reached through the same folder.
+  std::string reached = path;
+  return ReachPath(reached) && WriteFileAtomically(reached, data, replace, Disk());
 }
 
 bool ReadWhole(const std::string& path, std::string& data) {
@@ -79,7 +57,7 @@ bool SaveRecord(int n, const InstallRecord& record) {
   // What could not be read back would be lost at the uninstall.
   InstallRecord check;
   if (!ParseRecord(text, check)) return false;
-  return WriteFileAtomically(RecordPath(n), text, true);
+  return WriteRecordFile(RecordPath(n), text, true);
 }
 
 bool LoadRecord(int n, InstallRecord& record, bool* sealed) {
@@ -117,7 +95,7 @@ bool SavePlan(const Plan& plan) {
   Plan check;
   if (!ParsePlan(text, check)) return false;
   // Never over an unfinished plan: that command still needs repairing.
-  return WriteFileAtomically(PlanPath(), text, false);
+  return WriteRecordFile(PlanPath(), text, false);
 }
 
 PlanState LoadPlan(Plan& plan, std::string* text) {
@@ -140,7 +118,7 @@ PlanState LoadPlan(Plan& plan, std::string* text) {
 bool PlanExists() { return !g_record_folder.empty() && PathExists(PlanPath()); }
 
 bool DeletePlan() {
-  const std::string temporary = PlanPath() + kTemporarySuffix;
+  const std::string temporary = TemporaryName(PlanPath());
   if (PathExists(temporary) && !DeletePath(temporary)) return false;
   return !PlanExists() || DeletePath(PlanPath());
 }
