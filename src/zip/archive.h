@@ -6,7 +6,7 @@
 // answers -1, ArchiveOpen answers null) when its directory is corrupt, any
 // entry is encrypted, a symbolic link, or uses a method other than stored and
 // deflate, or any entry name is unsafe for extraction into a folder: see
-// CheckEntryNames in archive.cpp. Nothing is ever written by this layer.
+// CheckEntryNames in entry_names.h. Nothing is ever written by this layer.
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -1,0 +1,28 @@
+#pragma once
+// Entry names: decoding them into the narrow encoding, and refusing those
+// that are unsafe on their own or that land on the same file as another.
+#include <string>
+#include <vector>
+
+#include "zip/entry.h"
+
+namespace zip {
+
+// Decodes a name the record says is UTF-8 (the flag), or that an Info-ZIP
+// Unicode path field gives (`unicode_path`, null when there is none). A
+// name with neither is marked legacy, for DecodeNames to read. False when
+// the name is not text the narrow encoding holds.
+bool DecodeName(bool utf8_flag, const std::string* unicode_path, Entry& entry);
+
+// Reads the legacy names, all one way, marks directory entries, and drops
+// "." components (a name that is nothing but "./" comes out empty). False
+// when a name does not decode or names no file.
+bool DecodeNames(std::vector<Entry>& entries);
+
+// Refuses names that are unsafe on their own or that collide with another
+// entry's: the install moves each replaced file aside under its backup name
+// and puts it back on uninstall, which only works when every target and
+// every backup name is distinct and unambiguous.
+bool CheckEntryNames(const std::vector<Entry>& entries);
+
+}  // namespace zip
