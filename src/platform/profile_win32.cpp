@@ -1,6 +1,6 @@
 // The profile seam over the Windows private-profile functions. A change is
-// made to a copy of the file beside it, which is then flushed and moved over
-// the file in one rename: the file holds the old contents or the new, never
+// made to a copy of the file beside it (atomic_file.h), which is then flushed
+// and moved over the file in one rename: the file holds the old contents or the new, never
 // the half-written file the profile functions would leave after a crash.
 #include <shlwapi.h>
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/profile.h"
 
 namespace {
@@ -34,17 +35,6 @@ bool ReadBytes(const std::string& file, std::string& bytes, bool& exists) {
   }
   CloseHandle(handle);
   return ok;
-}
-
-bool WriteBytes(HANDLE handle, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    DWORD wrote = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 20));
-    if (!WriteFile(handle, data.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
-    done += wrote;
-  }
-  return true;
 }
 
 // The profile functions may keep files they have read in memory by name
@@ -98,20 +88,8 @@ bool MakeCopy(Batch& batch) {
   // a section's header included, whose keys then join the section before:
   // such a file is refused, as a read-only one is, rather than damaged.
   if (bytes.find('\0') != std::string::npos) return false;
-  // The name's start, found by a function that knows double-byte characters
-  // (a trail byte can be a backslash).
-  const char* name = PathFindFileNameA(batch.file.c_str());
-  const std::string folder(batch.file.c_str(), static_cast<std::size_t>(name - batch.file.c_str()));
-  char temp[MAX_PATH];
-  if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "Quo", 0, temp) == 0) return false;
-  const HANDLE handle = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool ok = handle != INVALID_HANDLE_VALUE && WriteBytes(handle, bytes);
-  if (handle != INVALID_HANDLE_VALUE) ok = CloseHandle(handle) != 0 && ok;
-  if (!ok) {
-    DeleteFileA(temp);
-    return false;
-  }
+  const std::string temp = WriteTemporaryFile(batch.file, bytes, PlatformDiskCalls());
+  if (temp.empty()) return false;
   batch.temp = temp;
   return true;
 }
@@ -147,15 +125,15 @@ bool Commit(Batch& batch) {
     return true;
   }
   ForgetCached(batch.temp);
-  const bool ok = !Unwritable(batch.file) && FlushToDisk(batch.temp) &&
-                  MoveFileExA(batch.temp.c_str(), batch.file.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (ok) {
-    batch.temp.clear();
-    ForgetCached(batch.file);
-  } else {
+  if (Unwritable(batch.file) || !FlushToDisk(batch.temp)) {
     Discard(batch);
+    return false;
   }
+  // The commit itself is the caller's change on disk (disk_calls.h); the
+  // rename is the platform's own.
+  const bool ok = PutTemporaryInPlace(batch.temp, batch.file, true, PlatformDiskCalls());
+  batch.temp.clear();
+  if (ok) ForgetCached(batch.file);
   return ok;
 }
 
