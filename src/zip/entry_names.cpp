@@ -5,7 +5,6 @@
 
 #include "platform/text.h"
 #include "rules/names.h"
-#include "rules/paths.h"
 
 namespace zip {
 
@@ -57,8 +56,8 @@ std::string TargetKey(const std::vector<std::string>& parts, std::size_t count) 
 
 // "./readme.txt" and "data/./y.txt" name the files "readme.txt" and
 // "data/y.txt": some archivers store names that way, and Windows resolves
-// them alike, so the "." components are dropped and the backup name and the
-// uninstallation work on the name that remains. A name that is nothing but "./" stands for the
+// them alike, so the "." components are dropped and the install works on
+// the name that remains. A name that is nothing but "./" stands for the
 // destination folder itself and comes out empty. False for a file whose
 // last component is ".", which names no file.
 bool DropCurrentFolderComponents(std::string& name) {
@@ -137,15 +136,9 @@ bool CheckEntryNames(const std::vector<Entry>& entries) {
       files.push_back(std::move(key));
     }
   }
+  // A file cannot also be a folder another entry goes into.
   for (const std::string& file : files) {
-    // A file cannot also be a folder another entry goes into.
     if (folders.count(file) != 0) return false;
-    // Nor may it sit where another file's backup goes: installing would then
-    // overwrite one of them, or the backup would fail.
-    const std::size_t slash = file.rfind('/');
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    const std::string backup = file.substr(0, start) + BackupFileName(file.substr(start));
-    if (backup != file && (targets.count(backup) != 0 || folders.count(backup) != 0)) return false;
   }
   return true;
 }

@@ -19,10 +19,10 @@ bool DecodeName(bool utf8_flag, const std::string* unicode_path, Entry& entry);
 // when a name does not decode or names no file.
 bool DecodeNames(std::vector<Entry>& entries);
 
-// Refuses names that are unsafe on their own or that collide with another
-// entry's: the install moves each replaced file aside under its backup name
-// and puts it back on uninstall, which only works when every target and
-// every backup name is distinct and unambiguous.
+// Refuses names that are unsafe on their own (see IsSafeComponent) or that
+// collide with another entry's: two entries on one file, or a file where
+// another entry needs a folder. Where the install puts what a file replaces
+// is the install's own matter.
 bool CheckEntryNames(const std::vector<Entry>& entries);
 
 }  // namespace zip

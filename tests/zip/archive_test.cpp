@@ -482,11 +482,10 @@ TEST(ArchiveRefusal, UnsafeNames) {
   EXPECT_GE(checked, 35);
 }
 
-TEST(ArchiveRefusal, EntriesLandingOnTheSameTargetOrBackup) {
+TEST(ArchiveRefusal, EntriesLandingOnTheSameTarget) {
   for (const char* name : {"archive_dup_exact.zip", "archive_dup_separator.zip",
                            "archive_dup_file_dir.zip", "archive_dup_file_as_folder.zip",
-                           "archive_dup_dir_after_file.zip", "archive_backup_ext.zip",
-                           "archive_backup_noext.zip"}) {
+                           "archive_dup_dir_after_file.zip"}) {
     EXPECT_EQ(ArchiveCountEntries(Fixture(name)), -1) << name;
   }
   // Names differing only in case are one file where case is ignored.
@@ -496,7 +495,6 @@ TEST(ArchiveRefusal, EntriesLandingOnTheSameTargetOrBackup) {
   const long long expected = 2;
 #endif
   EXPECT_EQ(ArchiveCountEntries(Fixture("archive_dup_case.zip")), expected);
-  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_backup_case.zip")), expected);
 }
 
 TEST(ArchiveRefusal, LinksEncryptionAndUnsupportedData) {
