@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "app/background.h"
 #include "app/texts.h"
+#include "app/toggle.h"
 #include "engine/install.h"
 #include "rules/paths.h"
 #include "engine/record.h"
@@ -87,42 +89,14 @@ void RepairAtStartUp() {
 }
 
 namespace {
-bool g_command_running = false;  // an install or uninstall runs in the background
-bool g_close_pending = false;    // the user closed the dialog while it ran
+void CloseNow() {
+  SaveWindowPosition();
+  MainWindow().EndDialog(kExitStatus);
+}
 }  // namespace
 
-bool CommandRunning() { return g_command_running; }
-
-void RunCommandInBackground(std::function<void()> work, std::function<void()> report) {
-  Window& window = MainWindow();
-  g_command_running = true;
-  window.EnableControls(false);
-  window.RunInBackground(std::move(work), [report] {
-    // Messages only once the command is over, then the state it left.
-    report();
-    g_command_running = false;
-    Window& window = MainWindow();
-    window.EnableControls(true);
-    RefreshControls();
-    if (g_close_pending) {
-      g_close_pending = false;
-      SaveWindowPosition();
-      window.EndDialog(kExitStatus);
-    }
-  });
-}
-
-void ShowProgress(int percent) {
-  if (!g_command_running) return;  // a late report of a command already over
-  MainWindow().SetInstallCaption(std::string(kProcessingCaption) + " " +
-                                 std::to_string(percent) + "%");
-}
-
 bool RequestClose() {
-  if (g_command_running) {
-    g_close_pending = true;
-    return false;
-  }
+  if (CloseWhenCommandIsOver(CloseNow)) return false;
   SaveWindowPosition();
   return true;
 }
@@ -130,7 +104,7 @@ bool RequestClose() {
 void DispatchCommand(std::uintptr_t command) {
   // The running command owns the settings file and the folder until it is
   // over; the controls are disabled, but a refresh can still be asked for.
-  if (g_command_running) return;
+  if (CommandRunning()) return;
   // A notification code in the high word (a selection change, a focus change
   // of the combo box) is not a button click and must run nothing.
   switch (command) {
@@ -152,8 +126,15 @@ void DispatchCommand(std::uintptr_t command) {
   RefreshControls();
 }
 
+bool ToggleInstall() {
+  std::optional<BackgroundCommand> command = ToggleCommand();
+  if (!command) return false;
+  RunCommandInBackground(std::move(*command), RefreshControls);
+  return true;
+}
+
 void RefreshControls() {
-  if (g_command_running) return;
+  if (CommandRunning()) return;
   Window& window = MainWindow();
   const int n = window.SelectedRow();
   if (n < 0) {

@@ -3,7 +3,6 @@
 // dialog that does not depend on the toolkit. The front-end stores its Window
 // (SetMainWindow) and forwards messages here.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // The start-up steps that follow setting the icon: program directory, window
@@ -32,17 +31,15 @@ constexpr const char* kRecordFolderName = "Quorvantel.records";
 // follows in every case.
 void DispatchCommand(std::uintptr_t command);
 
+// Starts the install command (toggle.h) for the selected mod in the
+// background: true when it was started (the controls are refreshed when it
+// is over), false when there was nothing to do.
+bool ToggleInstall();
+
 // Shows the selected mod's folder and state on the Install button. Does
 // nothing while a command runs: its end refreshes.
 void RefreshControls();
 
-// Runs `work` (an install or uninstall) in the background with the controls
-// disabled, then `report` on the dialog's thread, then the refresh. Every
-// command and refresh meanwhile is ignored.
-void RunCommandInBackground(std::function<void()> work, std::function<void()> report);
-bool CommandRunning();
-// "Processing... 42%" on the install button.
-void ShowProgress(int percent);
 // Escape, the close box, the end of the session: true when the dialog may
 // end now (the position is saved). While a command runs, false: the dialog
 // closes by itself once the command is over, never half-way through it.
@@ -51,5 +48,3 @@ bool RequestClose();
 void RestoreWindowPosition();
 // False when the position could not be written.
 bool SaveWindowPosition();
-
-#include "app/texts.h"

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "app/texts.h"
 #include "engine/install.h"
 #include "rules/paths.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/modlist.h"
+#include "app/texts.h"
 #include "platform/profile.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"

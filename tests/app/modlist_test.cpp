@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app.h"
+#include "app/texts.h"
 #include "support/fault.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"

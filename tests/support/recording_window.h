@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/app.h"
+#include "app/background.h"
+#include "app/texts.h"
 #include "app/window.h"
 
 class RecordingWindow : public Window {
@@ -20,7 +21,7 @@ class RecordingWindow : public Window {
   std::vector<std::pair<std::string, int>> folder_items;
   int selected = -1;
   std::string folder_text;
-  std::string install_caption = "Install";
+  std::string install_caption = kInstallCaption;
   bool install_enabled = false;
   std::vector<std::string> errors;          // texts of the message boxes, in order
   std::vector<std::string> captions_seen;   // every caption set, in order

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "app/app.h"
+#include "app/background.h"
 #include "app/texts.h"
 #include "ui/qt/choosers_qt.h"
 #include "settings/settings.h"

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/background.h"
 #include "settings/settings.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/window_win32.h"

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/background.h"
 #include "app/texts.h"
 #include "engine/record.h"
 #include "support/fault.h"
