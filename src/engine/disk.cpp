@@ -2,52 +2,38 @@
 
 #include <vector>
 
-#include "engine/long_path.h"
 #include "platform/files.h"
 
-bool PathExists(const std::string& path) {
-  std::string reached = path;
-  return ReachPath(reached) && FileExists(reached);
-}
+bool PathExists(const std::string& path) { return FileExists(path); }
 
-bool PathIsFolder(const std::string& path) {
-  std::string reached = path;
-  return ReachPath(reached) && IsFolder(reached);
-}
+bool PathIsFolder(const std::string& path) { return IsFolder(path); }
 
+// Windows will not delete or replace a read-only file: its attributes are
+// cleared for that step alone, and put back should the step fail. A file
+// that only moves keeps them, and its time: a rename changes neither.
 bool DeletePath(const std::string& path) {
-  std::string prepared = path;
-  return PreparePath(prepared) && DeleteRegularFile(prepared) == FileResult::Done;
+  FileAttributes before;
+  if (ResetAttributes(path, before) != FileResult::Done) return false;
+  if (DeleteRegularFile(path) == FileResult::Done) return true;
+  RestoreAttributes(path, before);
+  return false;
 }
 
-namespace {
-
-// A rename within one folder; `replace` lets it take the place of a file.
-bool Rename(const std::string& from, const std::string& to, bool replace) {
-  // Both are reached through the same current folder when they are long.
-  const std::string from_folder = ReachFolder(from);
-  const std::string to_folder = ReachFolder(to);
-  if (!from_folder.empty() && !to_folder.empty() && from_folder != to_folder) return false;
-  std::string destination = to;
-  std::string source = from;
-  if (!(replace ? PreparePath(destination) : ReachPath(destination)) || !PreparePath(source)) {
-    return false;
-  }
-  return (replace ? ReplaceWithEntry(source, destination) : MoveEntry(source, destination)) ==
-         FileResult::Done;
+bool MovePath(const std::string& from, const std::string& to) {
+  return MoveEntry(from, to) == FileResult::Done;
 }
 
-}  // namespace
-
-bool MovePath(const std::string& from, const std::string& to) { return Rename(from, to, false); }
-
-bool ReplacePath(const std::string& from, const std::string& to) { return Rename(from, to, true); }
+bool ReplacePath(const std::string& from, const std::string& to) {
+  FileAttributes before;
+  if (ResetAttributes(to, before) != FileResult::Done) return false;
+  if (ReplaceWithEntry(from, to) == FileResult::Done) return true;
+  RestoreAttributes(to, before);
+  return false;
+}
 
 bool RemoveFolderIfEmpty(const std::string& path) {
-  std::string reached = path;
-  if (!ReachPath(reached)) return false;
-  if (!IsFolder(reached)) return true;
+  if (!IsFolder(path)) return true;
   std::vector<FolderEntry> names;
-  if (!ListFolder(reached, names)) return false;
-  return !names.empty() || RemoveEmptyFolder(reached) == FileResult::Done;
+  if (!ListFolder(path, names)) return false;
+  return !names.empty() || RemoveEmptyFolder(path) == FileResult::Done;
 }

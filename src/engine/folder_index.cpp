@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "engine/disk.h"
-#include "engine/long_path.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "rules/case_fold.h"
@@ -14,9 +13,8 @@ FolderIndex::Listing& FolderIndex::ListingOf(const std::string& folder) {
   listing.listed = true;
   // A folder that is not there holds nothing; only one that is is listed.
   if (folder != root_ && Lookup(folder) != Kind::Folder) return listing;
-  std::string reached = folder;
   std::vector<FolderEntry> entries;
-  if (!ReachPath(reached) || !ListFolder(reached, entries)) return listing;
+  if (!ListFolder(folder, entries)) return listing;
   for (const FolderEntry& entry : entries) {
     listing.names[FileKey(entry.name)] = entry.is_folder ? Kind::Folder : Kind::File;
 #ifndef _WIN32

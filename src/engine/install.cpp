@@ -10,7 +10,6 @@
 #include "engine/entries.h"
 #include "engine/folder_index.h"
 #include "engine/journal.h"
-#include "engine/long_path.h"
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/record.h"
@@ -104,7 +103,7 @@ class InstallPlanner {
     const FolderIndex::Kind target = index_.Lookup(entry.target);
     if (target == FolderIndex::Kind::Folder) return false;
     std::string backup;
-    if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
+    if (!BackupName(entry.target, backup, kMaxPath)) return false;
     // A taken backup name belongs to another installed mod: either it saved
     // this very file, or it saved a file sharing the name, which its
     // uninstallation would then put in the wrong place.
@@ -152,8 +151,8 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
 bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedEntry>& entries,
              Journal& journal, ProgressMeter& meter) {
   for (const std::string& relative : plan.record.folders) {
-    std::string folder = InFolder(plan.record, relative);
-    if (!ReachPath(folder) || MakeFolder(folder) != FileResult::Done) return false;
+    const std::string folder = InFolder(plan.record, relative);
+    if (MakeFolder(folder) != FileResult::Done) return false;
     journal.Add({JournalStep::CreatedFolder, InFolder(plan.record, relative), ""});
   }
   std::vector<const PlannedEntry*> files;
@@ -171,8 +170,7 @@ bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedE
         const bool written = WriteEntryStep(journal, files[i]->target, mine, files[i]->info, &meter);
         meter.Advance(ProgressMeter::kPerFile);
         return written;
-      },
-      [&](std::size_t i) { return IsLongPath(files[i]->target); });
+      });
   for (std::size_t worker = 1; worker < archives.size(); ++worker) ArchiveClose(archives[worker]);
   return ok;
 }
@@ -214,10 +212,6 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                                     InFolder(plan.record, originals[i].to));
         meter.Advance(ProgressMeter::kPerFile);
         return moved;
-      },
-      [&](std::size_t i) {
-        return IsLongPath(InFolder(plan.record, originals[i].from)) ||
-               IsLongPath(InFolder(plan.record, originals[i].to));
       });
   if (!saved) return abandon(CommandResult::Refused);
   if (!Extract(archive.get(), plan, entries, journal, meter)) {

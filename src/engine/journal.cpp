@@ -1,7 +1,6 @@
 #include "engine/journal.h"
 
 #include "engine/disk.h"
-#include "engine/long_path.h"
 #include "platform/files.h"
 
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to) {
@@ -12,10 +11,8 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to) 
 
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
                     const ArchiveEntryInfo& entry, ProgressMeter* meter) {
-  std::string reached = path;
-  if (!ReachPath(reached)) return false;
   OutputFile* file = nullptr;
-  if (CreateNewFile(reached, &file) != FileResult::Done) return false;
+  if (CreateNewFile(path, &file) != FileResult::Done) return false;
   // Recorded at once: from here on the file is ours to remove.
   journal.Add({JournalStep::CreatedFile, path, std::string()});
   const bool read = ArchiveReadEntry(archive, entry, [file, meter](const void* data, std::size_t size) {
@@ -38,8 +35,7 @@ bool UndoJournal(Journal& journal) {
         undone = DeletePath(step->path);
         break;
       case JournalStep::CreatedFolder: {
-        std::string reached = step->path;
-        undone = ReachPath(reached) && RemoveEmptyFolder(reached) == FileResult::Done;
+        undone = RemoveEmptyFolder(step->path) == FileResult::Done;
         break;
       }
     }

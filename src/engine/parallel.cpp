@@ -11,8 +11,7 @@ std::size_t WorkerCount() {
   return std::min<std::size_t>(std::max<std::size_t>(cores, 2), 4);
 }
 
-bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std::size_t)>& task,
-                   const std::function<bool(std::size_t)>& alone) {
+bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std::size_t)>& task) {
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
   const auto work = [&](std::size_t worker) {
@@ -20,7 +19,6 @@ bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std:
       if (failed.load()) return;
       const std::size_t item = next++;
       if (item >= count) return;
-      if (alone && alone(item)) continue;
       if (!task(item, worker)) failed = true;
     }
   };
@@ -36,9 +34,5 @@ bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std:
   }
   work(0);
   for (std::thread& thread : threads) thread.join();
-  if (!alone) return !failed;
-  for (std::size_t item = 0; item < count && !failed; ++item) {
-    if (alone(item) && !task(item, 0)) failed = true;
-  }
   return !failed;
 }

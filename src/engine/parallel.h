@@ -12,9 +12,6 @@ std::size_t WorkerCount();
 // Runs task(item, worker) for every item below `count`, on up to
 // WorkerCount() threads (the calling one among them); `worker` tells the
 // threads apart, for state of their own. Once a task has failed no new one
-// starts; those already running finish. Items for which `alone` is true run
-// afterwards on the calling thread by themselves: a long path is reached
-// through the process's current folder, which threads cannot share. True
-// when every task ran and succeeded.
-bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std::size_t)>& task,
-                   const std::function<bool(std::size_t)>& alone = nullptr);
+// starts; those already running finish. True when every task ran and
+// succeeded.
+bool RunInParallel(std::size_t count, const std::function<bool(std::size_t, std::size_t)>& task);

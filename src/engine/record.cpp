@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "engine/disk.h"
-#include "engine/long_path.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -25,19 +24,14 @@ bool WriteRecordFile(const std::string& path, const std::string& data, bool repl
   if (g_record_folder.empty()) return false;
   const std::string folder = g_record_folder.substr(0, g_record_folder.size() - 1);
   if (!PathIsFolder(folder)) {
-    std::string reached = folder;
-    if (!ReachPath(reached) || MakeFolder(reached) != FileResult::Done) return false;
+    if (MakeFolder(folder) != FileResult::Done) return false;
   }
-  // The temporary is beside the file: reached through the same folder.
-  std::string reached = path;
-  return ReachPath(reached) && WriteFileAtomically(reached, data, replace, Disk());
+  return WriteFileAtomically(path, data, replace, Disk());
 }
 
 bool ReadWhole(const std::string& path, std::string& data) {
   data.clear();
-  std::string reached = path;
-  if (!ReachPath(reached)) return false;
-  return ReadWholeFile(reached, [&data](const void* bytes, std::size_t size) {
+  return ReadWholeFile(path, [&data](const void* bytes, std::size_t size) {
            data.append(static_cast<const char*>(bytes), size);
            return true;
          }) == FileResult::Done;
@@ -70,9 +64,9 @@ bool LoadRecord(int n, InstallRecord& record, bool* sealed) {
 std::vector<int> RecordedMods() {
   std::vector<int> mods;
   if (g_record_folder.empty()) return mods;
-  std::string folder = g_record_folder.substr(0, g_record_folder.size() - 1);
+  const std::string folder = g_record_folder.substr(0, g_record_folder.size() - 1);
   std::vector<FolderEntry> entries;
-  if (!ReachPath(folder) || !IsFolder(folder) || !ListFolder(folder, entries)) return mods;
+  if (!IsFolder(folder) || !ListFolder(folder, entries)) return mods;
   int n = 0;
   for (const FolderEntry& entry : entries) {
     // Only the names the program gives records.
@@ -101,9 +95,7 @@ bool SavePlan(const Plan& plan) {
 PlanState LoadPlan(Plan& plan, std::string* text) {
   if (!PlanExists()) return PlanState::None;
   std::string data;
-  std::string reached = PlanPath();
-  if (!ReachPath(reached)) return PlanState::Unreadable;
-  const FileResult read = ReadWholeFile(reached, [&data](const void* bytes, std::size_t size) {
+  const FileResult read = ReadWholeFile(PlanPath(), [&data](const void* bytes, std::size_t size) {
     data.append(static_cast<const char*>(bytes), size);
     return true;
   });

@@ -241,14 +241,14 @@ bool ChecksRemoval(const Plan& plan) {
 
 bool IsInFolder(const std::string& folder, const std::string& relative) {
   return IsSafeRelativePath(relative) && HoldsOnlyPathBytes(relative) &&
-         folder.size() + 1 + relative.size() <= kMaxTargetPath;
+         folder.size() + 1 + relative.size() <= kMaxPath;
 }
 
 // What a record, an install or an uninstall names: its archive, its folder,
 // and paths that stay inside that folder.
 bool ChecksPaths(const Plan& plan) {
   const InstallRecord& record = plan.record;
-  if (record.archive.empty() || record.archive.size() > kMaxTargetPath ||
+  if (record.archive.empty() || record.archive.size() > kMaxPath ||
       !HoldsOnlyPathBytes(record.archive) || !IsAbsolute(record.archive)) {
     return false;
   }

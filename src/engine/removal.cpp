@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/disk.h"
-#include "engine/long_path.h"
 #include "engine/parallel.h"
 #include "platform/files.h"
 
@@ -15,14 +14,12 @@
 // system would not let go, is found here (Held), before anything changes.
 Found CheckInstalledFile(const std::string& path, const InstallRecord::File& file,
                          ProgressMeter* meter) {
-  std::string reached = path;
-  if (!ReachPath(reached)) return Found::Held;
   std::uint64_t size = 0;
   uLong crc = crc32(0L, Z_NULL, 0);
   bool longer = false;
   bool enough = false;
   const FileResult read = ReadWholeFile(
-      reached,
+      path,
       [&](const void* data, std::size_t length) {
         if (!file.verify) return !(enough = true);  // opened is all it takes
         size += length;
@@ -105,9 +102,5 @@ bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
                          ProgressMeter::kPerFile);
         }
         return ok;
-      },
-      [&](std::size_t i) {
-        return IsLongPath(InFolder(record, *work[i]->path)) ||
-               (work[i]->backup != nullptr && IsLongPath(InFolder(record, *work[i]->backup)));
       });
 }

@@ -9,7 +9,6 @@
 #include "engine/entries.h"
 #include "engine/folder_index.h"
 #include "engine/journal.h"
-#include "engine/long_path.h"
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine/record.h"
@@ -26,7 +25,7 @@ template <typename Spell>
 std::string FreeName(std::set<std::string>& taken, FolderIndex& index, Spell make) {
   for (int k = 1; k < 1000; ++k) {
     const std::string name = make(k);
-    if (name.size() > kMaxTargetPath) return std::string();
+    if (name.size() > kMaxPath) return std::string();
     if (!index.Exists(name) && taken.insert(FileKey(name)).second) return name;
   }
   return std::string();
@@ -63,7 +62,7 @@ bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record) 
     const std::string relative = entry.target.substr(mod.folder.size() + 1);
     record.files.push_back({relative, entry.info.size, entry.info.crc32, verify});
     std::string backup;
-    if (!BackupName(entry.target, backup, kMaxTargetPath)) return false;
+    if (!BackupName(entry.target, backup, kMaxPath)) return false;
     // Two entries may share a backup name; the first in archive order gets it.
     if (index.Exists(backup) && backups.insert(FileKey(backup)).second) {
       record.originals.push_back({relative, backup.substr(mod.folder.size() + 1)});
@@ -118,8 +117,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
         found[i] = CheckInstalledFile(InFolder(record, present[i]->path), *present[i], &meter);
         meter.Advance(ProgressMeter::kPerFile);
         return found[i] != Found::Held;
-      },
-      [&](std::size_t i) { return IsLongPath(InFolder(record, present[i]->path)); });
+      });
   if (!checked) return false;
 
   std::set<std::string> taken;

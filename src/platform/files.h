@@ -1,12 +1,14 @@
 #pragma once
 // The file seam: every call the engine makes on a destination folder. Each
-// platform translates its own error codes into FileResult here, once. The
-// changing calls reach the platform through disk_calls.h.
+// platform translates its own error codes here, once, into a FileResult and
+// the cause behind it. The changing calls reach the platform through
+// disk_calls.h, which also retries them while another program holds the
+// file for a moment.
 //
-// Paths are in the platform's narrow encoding (ANSI code page on Windows,
-// UTF-8 on Linux) and have already been through ReachPath (or PreparePath):
-// on Windows a path of 260 characters or more arrives as a bare name
-// relative to the current directory that step chose.
+// Paths are full paths in the platform's narrow encoding (ANSI code page on
+// Windows, UTF-8 on Linux), of any length the system allows: on Windows the
+// seam reaches them through the wide functions (wide_path_win32.h), never
+// through the current folder.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +22,23 @@ enum class FileResult {
   NotRegular,  // read: a link, a device or a pipe stands there, not a file
 };
 
+// Why a call that did not succeed failed, in words the user can be given.
+enum class FileCause {
+  None,
+  NotFound,      // the file, or a folder on the way, is not there
+  InUse,         // another program holds it (the running game, a scanner)
+  ReadOnly,      // the file is marked read-only
+  AccessDenied,  // the system's permissions refuse it
+  DiskFull,
+  NameTooLong,
+  BadName,       // a name the system, or its code page, cannot hold
+  Exists,        // something already stands where it would go
+  NotRegular,    // a link, a device or a pipe where a file was expected
+  Other,
+};
+// The cause of the last call of this thread that did not succeed.
+FileCause LastFileCause();
+
 // Whether anything stands at `path`, as a search for the name would find
 // it: files and folders both count.
 bool FileExists(const std::string& path);
@@ -30,13 +49,19 @@ FileResult MoveEntry(const std::string& from, const std::string& to);
 // when there is one (a read-only one refuses).
 FileResult ReplaceWithEntry(const std::string& from, const std::string& to);
 FileResult DeleteRegularFile(const std::string& path);
-// Clears read-only, hidden and system attributes (Windows); makes the entry
-// writable by its owner (POSIX).
-FileResult ResetAttributes(const std::string& path);
+// What would keep a file from being deleted or replaced: on Windows its
+// read-only, hidden and system attributes, which ResetAttributes clears and
+// hands back for RestoreAttributes should the step fail. (Elsewhere a file's
+// own mode never blocks either, and nothing changes.)
+struct FileAttributes {
+  std::uint32_t bits = 0;
+  bool cleared = false;  // something was cleared, to be put back on failure
+};
+FileResult ResetAttributes(const std::string& path, FileAttributes& before);
+FileResult RestoreAttributes(const std::string& path, const FileAttributes& before);
 FileResult MakeFolder(const std::string& path);
 // Removes an empty folder only.
 FileResult RemoveEmptyFolder(const std::string& path);
-bool ChangeCurrentDirectory(const std::string& path);
 
 // A file created for extraction. Creation fails when the path already exists,
 // so an extraction never writes over a file that was not saved first.

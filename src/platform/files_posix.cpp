@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/disk_calls.h"
 #include "platform/files.h"
 #include "platform/files_platform.h"
 
@@ -20,14 +21,46 @@ struct OutputFile {
 
 namespace {
 
-FileResult Translate(int error) {
+FileCause CauseOf(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-      return FileResult::NotFound;
+      return FileCause::NotFound;
+    case EBUSY:
+    case ETXTBSY:
+      return FileCause::InUse;
+    case EROFS:
+      return FileCause::ReadOnly;
+    case EACCES:
+    case EPERM:
+      return FileCause::AccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return FileCause::DiskFull;
+    case ENAMETOOLONG:
+      return FileCause::NameTooLong;
+    case EILSEQ:
+    case EINVAL:
+      return FileCause::BadName;
+    case EEXIST:
+    case ENOTEMPTY:
+      return FileCause::Exists;
+    case ELOOP:
+      return FileCause::NotRegular;
     default:
-      return FileResult::Refused;
+      return FileCause::Other;
   }
+}
+
+FileResult Translate(int error) {
+  const FileCause cause = CauseOf(error);
+  SetLastFileCause(cause);
+  return cause == FileCause::NotFound ? FileResult::NotFound : FileResult::Refused;
+}
+
+FileResult Failed(FileResult result, FileCause cause) {
+  SetLastFileCause(cause);
+  return result;
 }
 
 FileResult FromErrno() { return Translate(errno); }
@@ -49,11 +82,11 @@ FileResult platform::MoveEntry(const std::string& from, const std::string& to) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
     return FileResult::Done;
   }
-  if (errno != EINVAL && errno != ENOSYS) return errno == EEXIST ? FileResult::Refused : FromErrno();
+  if (errno != EINVAL && errno != ENOSYS) return FromErrno();
   // File systems without the flag: check, then rename.
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return FromErrno();
-  if (lstat(to.c_str(), &st) == 0) return FileResult::Refused;
+  if (lstat(to.c_str(), &st) == 0) return Failed(FileResult::Refused, FileCause::Exists);
   if (rename(from.c_str(), to.c_str()) != 0) return FromErrno();
   return FileResult::Done;
 }
@@ -65,18 +98,28 @@ FileResult platform::ReplaceWithEntry(const std::string& from, const std::string
 FileResult platform::DeleteRegularFile(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return FromErrno();
-  if (S_ISDIR(st.st_mode)) return FileResult::Refused;
+  if (S_ISDIR(st.st_mode)) return Failed(FileResult::Refused, FileCause::NotRegular);
   if (unlink(path.c_str()) != 0) return FromErrno();
   return FileResult::Done;
 }
 
-FileResult platform::ResetAttributes(const std::string& path) {
+// A file's own mode never keeps it from being renamed, replaced or deleted
+// here (its folder's does): nothing to clear, and an original keeps its mode.
+FileResult platform::ResetAttributes(const std::string& path, FileAttributes& before) {
+  before = FileAttributes();
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return FromErrno();
-  if (S_ISLNK(st.st_mode)) return FileResult::Done;
-  if ((st.st_mode & S_IWUSR) != 0) return FileResult::Done;
-  if (chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) return FromErrno();
+  return lstat(path.c_str(), &st) == 0 ? FileResult::Done : FromErrno();
+}
+
+FileResult platform::RestoreAttributes(const std::string&, const FileAttributes&) {
   return FileResult::Done;
+}
+
+void platform::Pause(unsigned milliseconds) {
+  timespec wait{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
 }
 
 FileResult platform::MakeFolder(const std::string& path) {
@@ -88,8 +131,6 @@ FileResult platform::RemoveEmptyFolder(const std::string& path) {
   if (rmdir(path.c_str()) != 0) return FromErrno();
   return FileResult::Done;
 }
-
-bool ChangeCurrentDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
 
 FileResult platform::CreateNewFile(const std::string& path, OutputFile** out) {
   *out = nullptr;
@@ -124,7 +165,7 @@ FileResult platform::CloseFile(OutputFile* file, std::int64_t modified_unix_time
   const bool closed = close(file->fd) == 0;
   delete file;
   if (!timed) return Translate(error);
-  return closed ? FileResult::Done : FileResult::Refused;
+  return closed ? FileResult::Done : Failed(FileResult::Refused, FileCause::Other);
 }
 
 FileResult platform::FlushAndCloseFile(OutputFile* file) {
@@ -133,19 +174,20 @@ FileResult platform::FlushAndCloseFile(OutputFile* file) {
   const bool closed = close(file->fd) == 0;
   delete file;
   if (!synced) return Translate(error);
-  return closed ? FileResult::Done : FileResult::Refused;
+  return closed ? FileResult::Done : Failed(FileResult::Refused, FileCause::Other);
 }
 
-FileResult ReadWholeFile(const std::string& path,
+FileResult platform::ReadWholeFile(const std::string& path,
                          const std::function<bool(const void* data, std::size_t size)>& sink,
                          bool as_removable) {
   // Without blocking: opening a pipe would wait for a writer.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) return errno == ELOOP ? FileResult::NotRegular : FromErrno();
+  if (fd < 0) return errno == ELOOP ? Failed(FileResult::NotRegular, FileCause::NotRegular) : FromErrno();
   struct stat st {};
   const bool stated = fstat(fd, &st) == 0;
   if (!stated || !S_ISREG(st.st_mode)) {
-    const FileResult result = stated ? FileResult::NotRegular : FromErrno();
+    const FileResult result =
+        stated ? Failed(FileResult::NotRegular, FileCause::NotRegular) : FromErrno();
     close(fd);
     return result;
   }
@@ -155,8 +197,9 @@ FileResult ReadWholeFile(const std::string& path,
     const std::string folder =
         slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
+      const FileResult denied = FromErrno();
       close(fd);
-      return FileResult::Refused;
+      return denied;
     }
   }
   // One buffer per thread: a fresh large allocation for every file costs
@@ -173,7 +216,7 @@ FileResult ReadWholeFile(const std::string& path,
     }
     if (n == 0) break;
     if (!sink(buffer.get(), static_cast<std::size_t>(n))) {
-      result = FileResult::Refused;
+      result = Failed(FileResult::Refused, FileCause::Other);
       break;
     }
   }

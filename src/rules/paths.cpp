@@ -16,7 +16,7 @@ bool TargetPath(const std::string& folder, const std::string& stored_name, std::
     }
   }
   std::string path = folder + kPathSeparator + name;
-  if (path.size() > kMaxTargetPath) return false;
+  if (path.size() > kMaxPath) return false;
   out = path;
   return true;
 }

@@ -5,14 +5,17 @@
 #include <cstddef>
 #include <string>
 
-// Limits of the paths the program handles, in bytes (without the NUL).
-constexpr std::size_t kMaxTargetPath = 519;   // archive and target paths
-constexpr std::size_t kMaxFolderPath = 259;   // a folder or a file name
+// Limits of the paths the program handles, in bytes (without the NUL): any
+// path it touches, as far as Windows' wide calls reach (32,767 characters
+// with their \\?\UNC\ prefix; a byte is never less than a character), and a
+// mod's folder as the settings file holds it.
+constexpr std::size_t kMaxPath = 32767 - 8;
+constexpr std::size_t kMaxFolderPath = 259;
 constexpr const char* kBackupExtension = "qvs";
 
 // The mod's folder, one separator, then the stored name with its separators
 // made the platform's. False when there is no folder or the result exceeds
-// kMaxTargetPath.
+// kMaxPath.
 bool TargetPath(const std::string& folder, const std::string& stored_name, std::string& out);
 
 // The backup name of a file name (no folder part): cut after its last dot and

@@ -13,29 +13,29 @@ namespace {
 
 TEST(PathRules, BackupNameUsesTheLastDotOfTheFileNameOnly) {
   std::string out;
-  ASSERT_TRUE(BackupName("C:\\Game\\data\\unit.txt", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\Game\\data\\unit.txt", out, kMaxPath));
   EXPECT_EQ(out, "C:\\Game\\data\\unit.qvs");
-  ASSERT_TRUE(BackupName("C:\\Game\\data\\unit.tar.gz", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\Game\\data\\unit.tar.gz", out, kMaxPath));
   EXPECT_EQ(out, "C:\\Game\\data\\unit.tar.qvs");
   // A dot in a folder name must not move the backup out of the folder.
-  ASSERT_TRUE(BackupName("C:\\Game 1.2\\data\\README", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\Game 1.2\\data\\README", out, kMaxPath));
   EXPECT_EQ(out, "C:\\Game 1.2\\data\\READMEqvs");
-  ASSERT_TRUE(BackupName("C:\\Game\\data\\README", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\Game\\data\\README", out, kMaxPath));
   EXPECT_EQ(out, "C:\\Game\\data\\READMEqvs");
-  ASSERT_TRUE(BackupName("/game/v1.0/data/a.txt", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("/game/v1.0/data/a.txt", out, kMaxPath));
   EXPECT_EQ(out, "/game/v1.0/data/a.qvs");
-  ASSERT_TRUE(BackupName("D:\\G\\dir/sub/file", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("D:\\G\\dir/sub/file", out, kMaxPath));
   EXPECT_EQ(out, "D:\\G\\dir/sub/fileqvs");
   // a.txt and a.dat share one backup name.
   std::string other;
-  ASSERT_TRUE(BackupName("C:\\G\\a.dat", other, kMaxTargetPath));
-  ASSERT_TRUE(BackupName("C:\\G\\a.txt", out, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\G\\a.dat", other, kMaxPath));
+  ASSERT_TRUE(BackupName("C:\\G\\a.txt", out, kMaxPath));
   EXPECT_EQ(out, other);
 
   // A backup name that does not fit is refused, never cut into another path.
-  const std::string near_limit = "C:\\" + std::string(kMaxTargetPath - 4, 'x');
+  const std::string near_limit = "C:\\" + std::string(kMaxPath - 4, 'x');
   out = "unchanged";
-  EXPECT_FALSE(BackupName(near_limit, out, kMaxTargetPath));
+  EXPECT_FALSE(BackupName(near_limit, out, kMaxPath));
   EXPECT_EQ(out, "unchanged");
 }
 
@@ -69,7 +69,7 @@ TEST(PathRules, TargetPathJoinsTheFolderAndTheStoredName) {
   // No folder, or a target that does not fit: the step fails.
   out = "unchanged";
   EXPECT_FALSE(TargetPath("", "a.txt", out));
-  EXPECT_FALSE(TargetPath(game.path(), std::string(kMaxTargetPath, 'n'), out));
+  EXPECT_FALSE(TargetPath(game.path(), std::string(kMaxPath, 'n'), out));
   EXPECT_EQ(out, "unchanged");
 }
 
@@ -86,7 +86,7 @@ TEST(PathRulesCp932, TrailByte5CIsNotASeparator) {
   EXPECT_EQ(dir, "C:\\G\\\x83\x5C");
   EXPECT_EQ(file, "\x95\x5C.txt");
   std::string backup;
-  ASSERT_TRUE(BackupName("C:\\G\\\x95\x5C", backup, kMaxTargetPath));
+  ASSERT_TRUE(BackupName("C:\\G\\\x95\x5C", backup, kMaxPath));
   EXPECT_EQ(backup, "C:\\G\\\x95\x5Cqvs");
 }
 #endif

@@ -8,5 +8,14 @@
 // `and_every_later` every call after it fails too, which is what a crash
 // looks like from the disk: nothing more happens, not even an undo. 0 disarms.
 void FailFileOperation(int k, bool and_every_later = false);
+// As another program holding a file would: the k-th changing call from now
+// on, and the `times - 1` after it, fail with FileCause::InUse, then calls
+// pass again. With `times` below 0 the file the k-th call names stays held
+// for good: every later call on it fails so.
+void HoldFileOperation(int k, int times);
+constexpr int kHeldForGood = -1;
 // Changing calls counted since the last arming.
 int FileOperationCount();
+// What the retries would have waited since the last arming, in
+// milliseconds; no real time passes.
+unsigned PausedMilliseconds();

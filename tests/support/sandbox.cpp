@@ -14,6 +14,7 @@
 #include "support/remove_tree_win32.h"
 #else
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -197,6 +198,67 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> out;
   SnapshotInto(root, "", out);
   return out;
+}
+
+namespace {
+
+void AttributesInto(const std::string& root, const std::string& relative,
+                    std::map<std::string, std::string>& out) {
+  const std::string here = relative.empty() ? root : root + kSep + Native(relative);
+  for (const std::string& name : List(here)) {
+    const std::string rel = relative.empty() ? name : relative + "/" + name;
+    const std::string full = here + kSep + name;
+    if (IsDir(full)) {
+      AttributesInto(root, rel, out);
+      continue;
+    }
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(full.c_str(), GetFileExInfoStandard, &data)) continue;
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    out[rel] = std::to_string(data.dwFileAttributes & kept) + " " +
+               std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
+               std::to_string(data.ftLastWriteTime.dwLowDateTime);
+#else
+    struct stat st;
+    if (lstat(full.c_str(), &st) != 0) continue;
+    out[rel] = std::to_string(st.st_mode & 07777) + " " + std::to_string(st.st_mtim.tv_sec) + ":" +
+               std::to_string(st.st_mtim.tv_nsec);
+#endif
+  }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> Attributes(const std::string& root) {
+  std::map<std::string, std::string> out;
+  AttributesInto(root, "", out);
+  return out;
+}
+
+void RestoreAttributes(const std::string& root,
+                       const std::map<std::string, std::string>& attributes) {
+  for (const auto& item : attributes) {
+    const std::string full = root + kSep + Native(item.first);
+    unsigned long long mode = 0, high = 0, low = 0;
+    if (std::sscanf(item.second.c_str(), "%llu %llu:%llu", &mode, &high, &low) != 3) continue;
+#ifdef _WIN32
+    SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const HANDLE file = CreateFileA(full.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      FILETIME time{static_cast<DWORD>(low), static_cast<DWORD>(high)};
+      SetFileTime(file, nullptr, nullptr, &time);
+      CloseHandle(file);
+    }
+    SetFileAttributesA(full.c_str(), mode == 0 ? FILE_ATTRIBUTE_NORMAL : static_cast<DWORD>(mode));
+#else
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {static_cast<time_t>(high), static_cast<long>(low)}};
+    utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    chmod(full.c_str(), static_cast<mode_t>(mode));
+#endif
+  }
 }
 
 std::string FixturePath(const std::string& name) {

@@ -41,5 +41,14 @@ class Sandbox {
 // content, or "<dir>" for a folder.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
+// Every file below `root` (folders are left out: adding a file changes a
+// folder's time): relative path -> its read-only flag (and on Windows its
+// hidden and system flags) and its modification time.
+std::map<std::string, std::string> Attributes(const std::string& root);
+// Gives each file below `root` the attributes and time it has in
+// `attributes` (as Attributes took them).
+void RestoreAttributes(const std::string& root,
+                       const std::map<std::string, std::string>& attributes);
+
 // Folder with the zip fixtures made at build time.
 std::string FixturePath(const std::string& name);
