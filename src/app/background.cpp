@@ -42,3 +42,27 @@ bool CloseWhenCommandIsOver(std::function<void()> close) {
   g_pending_close = std::move(close);
   return true;
 }
+
+BackgroundThread::~BackgroundThread() { Wait(); }
+
+void BackgroundThread::Start(std::function<void()> work, std::function<void()> done,
+                             std::function<void()> hand_over) {
+  done_ = std::move(done);
+  worker_ = std::thread([work = std::move(work), hand_over = std::move(hand_over)] {
+    work();
+    hand_over();
+  });
+}
+
+void BackgroundThread::Finish() {
+  if (!worker_.joinable()) return;
+  worker_.join();
+  if (std::function<void()> done = std::exchange(done_, {})) done();
+}
+
+bool BackgroundThread::Wait() {
+  if (!worker_.joinable()) return false;
+  worker_.join();
+  done_ = nullptr;
+  return true;
+}

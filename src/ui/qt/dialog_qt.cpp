@@ -129,10 +129,6 @@ MainDialog::MainDialog()
   connect(folder_box_, &QComboBox::activated, this, dispatch(Notification(ExtractToBox, kPicked)));
 }
 
-MainDialog::~MainDialog() {
-  if (worker_.joinable()) worker_.join();
-}
-
 QRect MainDialog::FromUnits(int x, int y, int width, int height) const {
   const int left = Scale(x, base_horizontal_, 4);
   const int top = Scale(y, base_vertical_, 8);
@@ -256,11 +252,9 @@ void MainDialog::MoveTo(int left, int top, int width, int height) {
 }
 
 void MainDialog::RunInBackground(std::function<void()> work, std::function<void()> done) {
-  done_ = std::move(done);
-  worker_ = std::thread([this, work = std::move(work)] {
-    work();
+  background_.Start(std::move(work), std::move(done), [this] {
     QMetaObject::invokeMethod(
-        this, [this] { FinishBackground(); }, Qt::QueuedConnection);
+        this, [this] { background_.Finish(); }, Qt::QueuedConnection);
   });
 }
 
@@ -268,14 +262,6 @@ void MainDialog::ReportProgress(int percent) {
   // Posted: the worker never touches a widget.
   QMetaObject::invokeMethod(
       this, [percent] { ShowProgress(percent); }, Qt::QueuedConnection);
-}
-
-void MainDialog::FinishBackground() {
-  if (!worker_.joinable()) return;
-  worker_.join();
-  std::function<void()> done = std::move(done_);
-  done_ = nullptr;
-  if (done) done();
 }
 
 void MainDialog::EnableControls(bool enabled) {

@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "app/background.h"
 #include "app/window.h"
 
 class QComboBox;
@@ -23,8 +23,6 @@ class MainDialog final : public QDialog, public Window {
   static constexpr int kHeightUnits = 125;
 
   MainDialog();
-  // Waits for a running command: the process must not end half-way through.
-  ~MainDialog() override;
 
   // The control with this id (window.h), null for an unknown id.
   QWidget* Control(int id) const;
@@ -60,8 +58,6 @@ class MainDialog final : public QDialog, public Window {
   // Dialog units to pixels of the dialog's font, as Windows maps them.
   QRect FromUnits(int x, int y, int width, int height) const;
   QSize TemplateSize() const;
-  // On the dialog's thread once the worker is over: joins it, runs `done`.
-  void FinishBackground();
 
   QListWidget* list_;
   QPushButton* add_;
@@ -74,8 +70,9 @@ class MainDialog final : public QDialog, public Window {
   int base_horizontal_ = 0;  // average character width of the dialog's font
   int base_vertical_ = 0;    // its line height
 
-  std::thread worker_;
-  std::function<void()> done_;
+  // Waits for a running command when the dialog goes: the process must not
+  // end half-way through one.
+  BackgroundThread background_;
   // Where the keyboard was before a command disabled the controls.
   QPointer<QWidget> focus_before_command_;
 };

@@ -54,31 +54,13 @@ void Win32Window::SetInstallCaption(const std::string& text) {
 }
 
 void Win32Window::RunInBackground(std::function<void()> work, std::function<void()> done) {
-  done_ = std::move(done);
   const HWND dialog = dialog_;
-  worker_ = std::thread([work = std::move(work), dialog] {
-    work();
-    PostMessageA(dialog, kBackgroundDone, 0, 0);
-  });
+  background_.Start(std::move(work), std::move(done),
+                    [dialog] { PostMessageA(dialog, kBackgroundDone, 0, 0); });
 }
 
 void Win32Window::ReportProgress(int percent) {
   PostMessageA(dialog_, kBackgroundProgress, static_cast<WPARAM>(percent), 0);
-}
-
-void Win32Window::FinishBackground() {
-  if (!worker_.joinable()) return;
-  worker_.join();
-  std::function<void()> done = std::move(done_);
-  done_ = nullptr;
-  if (done) done();
-}
-
-bool Win32Window::WaitForBackground() {
-  if (!worker_.joinable()) return false;
-  worker_.join();
-  done_ = nullptr;
-  return true;
 }
 
 void Win32Window::EnableControls(bool enabled) {

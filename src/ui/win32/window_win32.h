@@ -5,8 +5,8 @@
 
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "app/background.h"
 #include "app/window.h"
 
 extern HINSTANCE ProgramInstance;  // this executable, where the dialog and icon resources live
@@ -40,15 +40,14 @@ class Win32Window final : public Window {
   static constexpr UINT kBackgroundDone = WM_APP + 2;
   static constexpr UINT kBackgroundProgress = WM_APP + 3;
   // On kBackgroundDone: joins the worker and runs the `done` it was given.
-  void FinishBackground();
+  void FinishBackground() { background_.Finish(); }
   // Blocks until the worker is over (the session is ending); its `done` is
   // not run. False when none ran.
-  bool WaitForBackground();
+  bool WaitForBackground() { return background_.Wait(); }
 
  private:
   HWND dialog_;
-  std::thread worker_;
-  std::function<void()> done_;
+  BackgroundThread background_;
 };
 
 // Narrow text in `code_page` to UTF-16 for the wide calls; invalid
