@@ -101,27 +101,25 @@ bool RequestClose() {
   return true;
 }
 
-void DispatchCommand(std::uintptr_t command) {
+void DispatchCommand(Command command) {
   // The running command owns the settings file and the folder until it is
   // over; the controls are disabled, but a refresh can still be asked for.
   if (CommandRunning()) return;
-  // A notification code in the high word (a selection change, a focus change
-  // of the combo box) is not a button click and must run nothing.
-  switch (command) {
-    case static_cast<std::uintptr_t>(AddModButton):
-      AddMod();
-      break;
-    case static_cast<std::uintptr_t>(InstallButton):
-      if (ToggleInstall()) return;  // it refreshes when it is over
-      break;
-    case static_cast<std::uintptr_t>(RemoveModButton):
-      RemoveMod();
-      break;
-    case static_cast<std::uintptr_t>(BrowseButton):
-      ChooseExtractFolder();
-      break;
-    default:
-      break;
+  if (command) {
+    switch (*command) {
+      case AddModButton:
+        AddMod();
+        break;
+      case InstallButton:
+        if (ToggleInstall()) return;  // it refreshes when it is over
+        break;
+      case RemoveModButton:
+        RemoveMod();
+        break;
+      case BrowseButton:
+        ChooseExtractFolder();
+        break;
+    }
   }
   RefreshControls();
 }

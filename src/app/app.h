@@ -2,8 +2,10 @@
 // Command dispatch, control refresh and window position: the part of the main
 // dialog that does not depend on the toolkit. The front-end stores its Window
 // (SetMainWindow) and forwards messages here.
-#include <cstdint>
+#include <optional>
 #include <string>
+
+#include "app/window.h"
 
 // The start-up steps that follow setting the icon: program directory, window
 // position (restored, then saved back at once), mod list, folder history.
@@ -25,11 +27,17 @@ void RepairAtStartUp();
 // Beside the settings file: the install records and a running command's plan.
 constexpr const char* kRecordFolderName = "Quorvantel.records";
 
-// Runs the command whose control number equals the whole `command` value
-// (high word included): 1003 AddMod, 1004 ToggleInstall, 1005 RemoveMod,
-// 1008 ChooseExtractFolder; anything else runs nothing. RefreshControls
-// follows in every case.
-void DispatchCommand(std::uintptr_t command);
+// What a user action asks of the core: a click on a button runs its command;
+// every other action (a selection change, an edit or a pick in the folder
+// box, a click on the dialog itself) only refreshes. Each front-end turns its
+// own events into these.
+using Command = std::optional<ButtonId>;
+inline constexpr Command kRefreshOnly = std::nullopt;
+
+// Runs the button's command (AddMod, ToggleInstall, RemoveMod or
+// ChooseExtractFolder), then RefreshControls; an install's refresh follows
+// its end. Nothing runs while a command runs in the background.
+void DispatchCommand(Command command);
 
 // Starts the install command (toggle.h) for the selected mod in the
 // background: true when it was started (the controls are refreshed when it

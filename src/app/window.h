@@ -5,14 +5,19 @@
 #include <functional>
 #include <string>
 
-enum ControlId : int {
-  ModList = 1001,          // list box: one row per mod, row index == mod number
+// The dialog's controls, numbered as in its template. The buttons are a type
+// of their own: a click on one is the command the core takes (app.h).
+enum ButtonId : int {
   AddModButton = 1003,     // "Add NewMod"
   InstallButton = 1004,    // toggles install state of the selected mod
   RemoveModButton = 1005,  // "Remove Mod"
-  ExtractToBox = 1007,     // combo box: selected mod's folder, plus start-up history
   BrowseButton = 1008,     // "Browse"
-  ExtractToLabel = -1,     // static "Extract To"
+};
+
+enum ControlId : int {
+  ModList = 1001,       // list box: one row per mod, row index == mod number
+  ExtractToBox = 1007,  // combo box: selected mod's folder, plus start-up history
+  ExtractToLabel = -1,  // static "Extract To"
 };
 
 // IDCANCEL: Escape and the close box end the dialog.

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <cstdint>
+#include <initializer_list>
 
 #include "app/app.h"
 #include "app/background.h"
@@ -23,18 +23,6 @@
 namespace {
 
 constexpr char kCaption[] = "Quorvantel Ver1.3";
-
-// A user action on a control that is not a button click reaches the dispatch
-// as a Windows control's notification does: the code in the high word, so it
-// never equals a button's number and only refreshes.
-constexpr std::uintptr_t Notification(int control, int code) {
-  return (static_cast<std::uintptr_t>(code) << 16) | static_cast<std::uint16_t>(control);
-}
-constexpr int kSelectionChanged = 1;  // LBN_SELCHANGE
-constexpr int kEditChanged = 5;       // CBN_EDITCHANGE
-constexpr int kPicked = 9;            // CBN_SELENDOK
-// A click on the dialog itself carries the key state, never a control's number.
-constexpr std::uintptr_t kDialogClick = 0;
 
 // Windows rounds a dialog unit's pixels to the nearest (MulDiv).
 int Scale(int units, int base, int divisor) { return (2 * units * base + divisor) / (2 * divisor); }
@@ -106,27 +94,23 @@ MainDialog::MainDialog()
   setTabOrder(browse_, folder_box_);
   list_->setFocus();
 
-  const auto dispatch = [](std::uintptr_t command) {
-    return [command] { DispatchCommand(command); };
-  };
+  const auto dispatch = [](Command command) { return [command] { DispatchCommand(command); }; };
   connect(add_, &QPushButton::clicked, this, dispatch(AddModButton));
   connect(install_, &QPushButton::clicked, this, dispatch(InstallButton));
   connect(remove_, &QPushButton::clicked, this, dispatch(RemoveModButton));
   connect(browse_, &QPushButton::clicked, this, dispatch(BrowseButton));
-  // Only the user's own changes: the program's changes of the list are made
-  // with its signals blocked, and textEdited is never sent for text set by
-  // the program.
-  connect(list_, &QListWidget::itemSelectionChanged, this,
-          dispatch(Notification(ModList, kSelectionChanged)));
+  // Every other action only refreshes. Only the user's own changes count:
+  // the program changes the list with its signals blocked, and textEdited
+  // is never sent for text set by the program.
+  connect(list_, &QListWidget::itemSelectionChanged, this, dispatch(kRefreshOnly));
   // A Windows list box notifies every click on a row, also on the selected
   // one: clicking a mod again shows what became of its archive meanwhile.
-  connect(list_, &QListWidget::clicked, this, dispatch(Notification(ModList, kSelectionChanged)));
-  connect(folder_box_->lineEdit(), &QLineEdit::textEdited, this,
-          dispatch(Notification(ExtractToBox, kEditChanged)));
+  connect(list_, &QListWidget::clicked, this, dispatch(kRefreshOnly));
+  connect(folder_box_->lineEdit(), &QLineEdit::textEdited, this, dispatch(kRefreshOnly));
   // The box has written a picked item into its field before it tells us, so
   // the refresh puts the stored folder back (on Windows it writes after, and
   // a refresh is posted).
-  connect(folder_box_, &QComboBox::activated, this, dispatch(Notification(ExtractToBox, kPicked)));
+  connect(folder_box_, &QComboBox::activated, this, dispatch(kRefreshOnly));
 }
 
 QRect MainDialog::FromUnits(int x, int y, int width, int height) const {
@@ -289,6 +273,6 @@ void MainDialog::reject() {
 void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
   // As on Windows, a click on the dialog itself refreshes: an archive
   // deleted meanwhile shows on the button.
-  if (event->button() == Qt::LeftButton) DispatchCommand(kDialogClick);
+  if (event->button() == Qt::LeftButton) DispatchCommand(kRefreshOnly);
   QDialog::mouseReleaseEvent(event);
 }

@@ -184,12 +184,23 @@ void InitMainDialog(HWND dialog) {
   if (!StartUp()) EndDialog(dialog, kExitStatus);
 }
 
+// The whole wParam, high word included, must equal a button's number: a
+// click has a zero high word; a list's selection change, every combo box
+// notification and the key-state mask of a mouse message never match, and
+// only refresh.
+Command CommandFrom(WPARAM wParam) {
+  for (const ButtonId button : {AddModButton, InstallButton, RemoveModButton, BrowseButton}) {
+    if (wParam == static_cast<WPARAM>(button)) return button;
+  }
+  return kRefreshOnly;
+}
+
 void OnCommand(HWND dialog, WPARAM wParam) {
   if (wParam == kCancelCommand) {
     CloseMainDialog(dialog);
     return;
   }
-  DispatchCommand(wParam);
+  DispatchCommand(CommandFrom(wParam));
   if (LOWORD(wParam) == ExtractToBox &&
       (HIWORD(wParam) == CBN_SELCHANGE || HIWORD(wParam) == CBN_SELENDOK))
     PostMessageA(dialog, kRefreshAfterPick, 0, 0);
@@ -208,7 +219,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       OnCommand(dialog, wParam);
       return TRUE;
     case WM_LBUTTONUP:
-      DispatchCommand(wParam);
+      DispatchCommand(CommandFrom(wParam));
       return TRUE;
     case WM_SYSCOMMAND:
       if (wParam != SC_CLOSE) return FALSE;

@@ -1,7 +1,7 @@
 // Resource ids of the main dialog, shared by the resource script and the
-// code. The control numbers must equal the ControlId values of window.h
-// (checked at compile time in window_win32.cpp); the resource compiler cannot
-// read that header's enum, hence the copies.
+// code. The control numbers must equal the ButtonId and ControlId values of
+// window.h (checked at compile time in window_win32.cpp); the resource
+// compiler cannot read that header's enums, hence the copies.
 #pragma once
 
 #define IDI_APP_ICON 103

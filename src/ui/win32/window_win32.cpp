@@ -1,6 +1,7 @@
 #include "ui/win32/window_win32.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "settings/settings.h"
 #include "ui/win32/choosers_win32.h"
@@ -64,8 +65,8 @@ void Win32Window::ReportProgress(int percent) {
 }
 
 void Win32Window::EnableControls(bool enabled) {
-  for (const int id : {ModList, AddModButton, InstallButton, RemoveModButton, ExtractToBox,
-                       BrowseButton}) {
+  for (const int id : std::initializer_list<int>{ModList, AddModButton, InstallButton,
+                                                  RemoveModButton, ExtractToBox, BrowseButton}) {
     EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
   }
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -305,8 +306,9 @@ class QtDialogTest : public QObject {
     QList<int> visited;
     for (int i = 0; i < 6; ++i) {
       QWidget* focus = QApplication::focusWidget();
-      for (const int id : {ModList, AddModButton, InstallButton, RemoveModButton, BrowseButton,
-                           ExtractToBox, ExtractToLabel}) {
+      for (const int id : std::initializer_list<int>{ModList, AddModButton, InstallButton,
+                                                      RemoveModButton, BrowseButton, ExtractToBox,
+                                                      ExtractToLabel}) {
         if (focus == app.Control(id) || focus->parentWidget() == app.Control(id)) visited << id;
       }
       QTest::keyClick(focus, Qt::Key_Tab);
@@ -460,8 +462,8 @@ class QtDialogTest : public QObject {
     QTest::mouseClick(app.Control(InstallButton), Qt::LeftButton);
     QVERIFY(CommandRunning());
     QVERIFY(app.Text(InstallButton).startsWith(QStringLiteral("Processing...")));
-    for (const int id :
-         {ModList, AddModButton, InstallButton, RemoveModButton, ExtractToBox, BrowseButton}) {
+    for (const int id : std::initializer_list<int>{ModList, AddModButton, InstallButton,
+                                                    RemoveModButton, ExtractToBox, BrowseButton}) {
       QVERIFY2(!app.IsEnabled(id), qPrintable(QString::number(id)));
     }
     QCOMPARE(app.CloseBox(), -1);

@@ -440,11 +440,20 @@ std::wstring RunningApp::ReadAndDismiss(HWND box) {
   return message;
 }
 
-void RunningApp::Click(int id) {
-  HWND button = Control(id);
-  Begin([button] { SendMessageA(button, BM_CLICK, 0, 0); });
+void RunningApp::Settle(std::function<void()> send) {
+  Begin(std::move(send));
   if (HWND box = WaitForPopup()) Fail("unexpected message: " + Narrow(ReadAndDismiss(box)));
   Finish();
+}
+
+void RunningApp::Click(int id) {
+  HWND button = Control(id);
+  Settle([button] { SendMessageA(button, BM_CLICK, 0, 0); });
+}
+
+void RunningApp::Notify(UINT message, WPARAM wparam) {
+  HWND dialog = dialog_;
+  Settle([dialog, message, wparam] { SendMessageA(dialog, message, wparam, 0); });
 }
 
 bool RunningApp::ClickAndKillWhen(int id, const std::function<bool()>& when) {

@@ -72,6 +72,10 @@ class RunningApp {
   // A click on a button that must finish without opening any window; an
   // install or uninstall it starts is waited for.
   void Click(int id);
+  // Sends the dialog `message` with `wparam` and no lParam, as a control's
+  // notification or a mouse message; as Click, it must finish without
+  // opening any window.
+  void Notify(UINT message, WPARAM wparam);
   // A click that must raise a message box; returns the box's text after
   // pressing its OK button.
   std::wstring ClickForMessage(int id);
@@ -97,6 +101,9 @@ class RunningApp {
   // Sends on a worker thread, so that a modal window opened by the message
   // cannot block the driver.
   void Begin(std::function<void()> send);
+  // Begin, then no window may open before the action and a command it
+  // started are over.
+  void Settle(std::function<void()> send);
   // A visible dialog owned by the main dialog, other than `except`; null when
   // the pending action finished without one.
   HWND WaitForPopup(HWND except = nullptr);

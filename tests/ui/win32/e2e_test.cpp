@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -283,8 +284,8 @@ TEST_F(Scenario, TheDialogAnswersDuringAnInstallAndACloseWaitsForItsEnd) {
     }
     slowest = std::max(slowest, GetTickCount() - start);
     int enabled = 0;
-    for (const int id : {ModList, AddModButton, InstallButton, RemoveModButton, ExtractToBox,
-                         BrowseButton}) {
+    for (const int id : std::initializer_list<int>{ModList, AddModButton, InstallButton,
+                                                    RemoveModButton, ExtractToBox, BrowseButton}) {
       enabled += app.IsEnabled(id) ? 1 : 0;
     }
     // Read after the controls and without a message, which a dialog that
@@ -369,6 +370,13 @@ TEST_F(Scenario, RemovalRenumbersTheRest) {
     for (const char* name : {"a", "b", "c"})
       AddWithFolder(app, std::string(name) + ".zip", root.Join(std::string("games/") + name));
     app.SelectRow(1);
+    // Only a click is a command: a button's number with a notification code
+    // in the high word runs nothing.
+    const auto before = Snapshot(root.path());
+    for (const int id : {AddModButton, InstallButton, RemoveModButton, BrowseButton})
+      app.Notify(WM_COMMAND, MAKEWPARAM(id, BN_DOUBLECLICKED));
+    EXPECT_EQ(Snapshot(root.path()), before);
+    EXPECT_EQ(app.Rows(), (std::vector<std::string>{"a.zip", "b.zip", "c.zip"}));
     app.Click(RemoveModButton);
     EXPECT_EQ(app.Rows(), (std::vector<std::string>{"a.zip", "c.zip"}));
     app.SelectRow(1);
