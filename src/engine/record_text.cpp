@@ -89,7 +89,7 @@ unsigned AllowedKeys(FileKind kind) {
       return record | bits({kMod, kCount, kKept, kDelete});
     case FileKind::UninstallAside:
       return record | bits({kMod, kCount, kAside, kKept});
-    case FileKind::Remove:  // its empty archive and folder lines are the older writer's
+    case FileKind::Remove:  // its archive and folder lines are empty
       return bits({kKind, kMod, kCount, kArchive, kFolder, kAside});
   }
   return 0;
@@ -306,8 +306,11 @@ bool Parse(const std::string& text, Reading& reading) {
   const bool first = reading.header == kFirstHeader;
   if (reading.sealed == first) return false;  // a check line exactly from version 2 on
   if (!first && reading.header != (plan ? kPlanHeader : kRecordHeader)) return false;
-  const unsigned numbers = (1u << kMod) | (1u << kCount);
-  if (plan && (reading.seen & numbers) != numbers) return false;
+  // Every line the writer always writes is there (a removal's archive and
+  // folder lines are empty).
+  const unsigned paths = (1u << kArchive) | (1u << kFolder);
+  const unsigned numbers = plan ? (1u << kMod) | (1u << kCount) : 0;
+  if ((reading.seen & (paths | numbers)) != (paths | numbers)) return false;
   if (reading.kind == FileKind::Remove) return ChecksRemoval(reading.plan);
   return ChecksPaths(reading.plan);
 }

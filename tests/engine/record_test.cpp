@@ -158,7 +158,8 @@ TEST(RecordText, AnythingButWhatIsWrittenIsUnreadable) {
                                  Replace(remove, "aside 3\t2", "aside 3\t1"),
                                  Replace(remove, "aside 2\t1\naside 3\t2", "aside 3\t2\naside 2\t1"),
                                  Replace(remove, "aside 3\t2", "aside 4\t3"),
-                                 Replace(remove, "folder ", "folder " + kRoot + "game")}) {
+                                 Replace(remove, "folder ", "folder " + kRoot + "game"),
+                                 Replace(remove, "archive \nfolder \n", "")}) {
     EXPECT_FALSE(ParsePlan(row, read)) << row;
   }
   // A record holds no plan's lines.
