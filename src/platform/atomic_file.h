@@ -3,7 +3,8 @@
 // plan, the settings file) so that a crash or a power cut leaves the old
 // file or the new one, never a mix: the new contents are written whole and
 // flushed under a temporary name beside the file, then renamed into place.
-// Every change goes through `calls` (disk_calls.h).
+// Every change goes through `calls` (disk_calls.h), tried again while
+// another program holds the file.
 #include <string>
 
 #include "platform/disk_calls.h"

@@ -52,6 +52,8 @@ void UseDiskCalls(const DiskCalls* calls) { g_calls = calls; }
 const DiskCalls& Disk() { return g_calls != nullptr ? *g_calls : PlatformDiskCalls(); }
 
 void SetLastFileCause(FileCause cause) { g_cause = cause; }
+
+FileResult RetryWhileHeld(const std::function<FileResult()>& call) { return Retrying(call); }
 FileCause LastFileCause() { return g_cause; }
 
 FileResult MoveEntry(const std::string& from, const std::string& to) {

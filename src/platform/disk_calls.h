@@ -12,6 +12,7 @@
 // more than the call itself.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/files.h"
@@ -48,6 +49,11 @@ const DiskCalls& Disk();
 // For a layer in front of the platform's: what its failure is to be taken
 // for (LastFileCause).
 void SetLastFileCause(FileCause cause);
+
+// Runs `call` and, while it fails because another program holds the file,
+// runs it again after a pause (Disk().pause), as every changing call of
+// files.h is.
+FileResult RetryWhileHeld(const std::function<FileResult()>& call);
 
 // The retry's bounds, in milliseconds: the first pause, and all pauses of
 // one call together.

@@ -74,30 +74,51 @@ class EngineTest : public ::testing::Test {
 
   // The game folder, the settings file and the records: all a command or
   // the repair after it may change.
+  // The game's files' attributes and times count too: an original must
+  // come back as it was, not only with its contents.
   struct State {
     Tree game;
     Tree settings;
+    Tree attributes;
     bool operator==(const State& other) const {
-      return game == other.game && settings == other.settings;
+      return game == other.game && settings == other.settings && attributes == other.attributes;
     }
   };
-  State Whole() const { return {Now(), Snapshot(settings.path())}; }
+  State Whole() const { return {Now(), Snapshot(settings.path()), Attributes(game.path())}; }
   void Reset(const State& state) {
     window.errors.clear();
     game.Restore(state.game);
+    RestoreAttributes(game.path(), state.attributes);
     settings.Restore(state.settings);
   }
 
-  // Runs `command` from `before` with its k-th changing step failed (the
-  // command takes back what it did) and, again, crashed at (that step and
-  // every later one fail: nothing more happens, not even an undo), for every
-  // k the command reaches. Each time the start-up repair follows, itself
-  // crashed at each of its steps in turn and then run again. The state must
-  // then be `before` or `after`, byte for byte. Returns the number of steps
-  // the command takes.
+  // Runs `command` from `before` with its k-th changing step held by
+  // another program for two tries (the command must succeed) and for good,
+  // failed (the command takes back what it did) and, again, crashed at (that
+  // step and every later one fail: nothing more happens, not even an undo),
+  // for every k the command reaches. Each time the start-up repair follows,
+  // itself crashed at each of its steps in turn and then run again. The state
+  // must then be `before` or `after`, byte for byte. Returns the number of
+  // steps the command takes.
   template <typename Command>
-  int CheckEveryStep(Command command, const State& before, const State& after) {
+  int CheckEveryStep(Command command, const State& before, const State& after,
+                     bool held_too = true) {
     for (int k = 1;; ++k) {
+      for (const int hold : {2, kHeldForGood}) {
+        if (!held_too) break;
+        SCOPED_TRACE("k=" + std::to_string(k) + " held " + std::to_string(hold));
+        Reset(before);
+        HoldFileOperation(k, hold);
+        command();
+        FailFileOperation(0);
+        if (hold > 0) {
+          EXPECT_TRUE(Whole() == after);
+          continue;
+        }
+        RepairAtStartUp();
+        const State now = Whole();
+        EXPECT_TRUE(now == before || now == after);
+      }
       for (const bool crash : {false, true}) {
         SCOPED_TRACE("k=" + std::to_string(k) + (crash ? " crashed" : " failed"));
         Reset(before);
@@ -725,6 +746,11 @@ TEST_F(EngineTest, AnUntrustedRecordUninstallsByTheArchive) {
 // Every changing step of an install, an uninstall and a removal from the
 // list, failed or crashed at, and the repair after it crashed too.
 TEST_F(EngineTest, EveryStepFailedOrCrashedLeavesOneWholeState) {
+  // Originals that are read-only (and hidden) must come back so.
+  SetReadOnly(game.Join("a.txt"), true);
+#ifdef _WIN32
+  SetFileAttributesA(game.Join("data/b.dat").c_str(), FILE_ATTRIBUTE_HIDDEN);
+#endif
   Record(0, "mod_mixed.zip");
   Record(1, "mod_over_a.zip");
   Record(2, "mod_dirs.zip");
@@ -755,7 +781,17 @@ TEST_F(EngineTest, EveryStepFailedOrCrashedLeavesOneWholeState) {
   ASSERT_TRUE(RecordExists(1));
   ASSERT_FALSE(RecordExists(2));
   const State removed = Whole();
-  EXPECT_GT(CheckEveryStep(remove, none, removed), 1);
+  EXPECT_GT(CheckEveryStep(remove, none, removed, false), 1);
+
+  // Targets past 260 characters, in folders the mod creates.
+  Reset(none);
+  Record(3, "mod_long.zip");
+  const State long_none = Whole();
+  Click(3);
+  ASSERT_TRUE(window.errors.empty());
+  const State long_installed = Whole();
+  Reset(long_none);
+  EXPECT_GT(CheckEveryStep([&] { Click(3); }, long_none, long_installed, false), 3);
 }
 
 }  // namespace

@@ -20,12 +20,15 @@ std::atomic<unsigned> g_paused{0};      // milliseconds the retries waited, in n
 std::mutex g_guard;
 std::string g_held_path;  // held for good: every call on it fails
 
-// Counts one changing call on `path` (empty when it names none); true when
-// it is to fail, with its cause set.
+// Counts one changing call on `path`; true when it is to fail, with its
+// cause set. A hold only meets calls that name a file another program could
+// hold (empty `path`: a write or a close on a handle the call already has,
+// or a write of the settings file, which the program alone uses).
 bool Fails(const std::string& path) {
   const int operation = ++g_operations;
   const int fail_at = g_fail_at;
   if (fail_at <= 0 || operation < fail_at) return false;
+  if ((g_held_forever || g_held_times > 0) && path.empty()) return false;
   if (g_held_forever) {
     const std::lock_guard<std::mutex> lock(g_guard);
     if (operation == fail_at) g_held_path = path;
@@ -86,7 +89,7 @@ FileResult FlushAndCloseFile(OutputFile* file) {
 }
 bool WriteProfileString(const std::string& section, const std::string& key, const char* value,
                         const std::string& file) {
-  return !Fails(file) && Real().write_profile_string(section, key, value, file);
+  return !Fails("") && Real().write_profile_string(section, key, value, file);
 }
 bool CommitProfileBatch() {
   if (!Fails("")) return Real().commit_profile_batch();

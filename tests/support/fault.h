@@ -10,8 +10,9 @@
 void FailFileOperation(int k, bool and_every_later = false);
 // As another program holding a file would: the k-th changing call from now
 // on, and the `times - 1` after it, fail with FileCause::InUse, then calls
-// pass again. With `times` below 0 the file the k-th call names stays held
-// for good: every later call on it fails so.
+// pass again (only calls that name a file count for a hold: a write or a
+// close on an open handle is never held). With `times` below 0 the file the
+// k-th call names stays held for good: every later call on it fails so.
 void HoldFileOperation(int k, int times);
 constexpr int kHeldForGood = -1;
 // Changing calls counted since the last arming.
