@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -388,31 +389,40 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file) {
-  const std::string text = ProfileReadString(section, key, "", 64, file);
+  // As the Windows function reads it: into a buffer of 30 characters, then
+  // an optional sign, a base prefix and digits, summed modulo 2^32.
+  const std::string text = ProfileReadString(section, key, "", 30, file);
   if (text.empty()) return default_value;
   std::size_t i = 0;
   bool negative = false;
   if (text[i] == '-' || text[i] == '+') negative = text[i++] == '-';
-  int base = 10;
-  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
+  std::uint32_t base = 10;
+  if (i + 1 < text.size() && text[i] == '0') {
+    // Lower-case prefixes only: "0X10" is a 0 followed by an X.
+    const char prefix = text[i + 1];
+    base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+    if (base != 10) i += 2;
   }
-  unsigned long value = 0;
+  std::uint32_t word = 0;
   for (; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    int digit;
-    if (std::isdigit(c)) {
-      digit = c - '0';
-    } else if (base == 16 && std::isxdigit(c)) {
-      digit = std::tolower(c) - 'a' + 10;
-    } else {
-      break;
+    const char c = text[i];
+    std::uint32_t digit = 36;  // not a digit in any base
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'z') {
+      digit = static_cast<std::uint32_t>(c - 'a') + 10;
+    } else if (c >= 'A' && c <= 'Z') {
+      digit = static_cast<std::uint32_t>(c - 'A') + 10;
     }
-    value = (value * static_cast<unsigned long>(base) + static_cast<unsigned long>(digit)) & 0xFFFFFFFFul;
+    if (digit >= base) break;
+    // In 64 bits, so that nothing is promoted to a signed type.
+    word = static_cast<std::uint32_t>(static_cast<std::uint64_t>(word) * base + digit);
   }
-  const unsigned int word = static_cast<unsigned int>(value);
-  return negative ? -static_cast<int>(word) : static_cast<int>(word);
+  if (negative) word = static_cast<std::uint32_t>(0x100000000ull - word);
+  // The word as a two's complement int, without a conversion of an
+  // out-of-range value.
+  if (word <= static_cast<std::uint32_t>(INT_MAX)) return static_cast<int>(word);
+  return static_cast<int>(word - 0x80000000u) + INT_MIN;
 }
 
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,
