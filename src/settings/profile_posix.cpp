@@ -66,26 +66,34 @@ bool Same(const Identity& a, const Identity& b) {
 // False when rewriting `bytes` through the INI library would lose part of
 // them. The parser stops at a NUL byte, so a write would drop everything
 // after it; a section line without its "]" is glued to the next key's name
-// and comes back as a different section, growing at every write. The
-// parser takes one UTF-8 signature off the very start (and the save puts it
-// back), so the first line starts behind it: that is where it is looked at.
-// Everything else round-trips in substance (CR-only line ends, bytes above
-// 0x7F, lines of any length); what is not kept holds nothing either
-// platform reads: blanks, blank lines, line ends, lines without "=" and a
-// comment at the very end.
+// and comes back as a different section, growing at every write. A UTF-8
+// signature counts only at the very start of the file: the parser takes it
+// off there (and the save puts it back), so the first line starts behind
+// it. Anywhere else it is part of a line, but the keys of the section
+// without a name (before the first section, or after "[]") are saved first,
+// and one whose name starts with a signature could land at the start of a
+// file that had none and lose it. Everything else round-trips in substance
+// (CR-only line ends, bytes above 0x7F, lines of any length); what is not
+// kept holds nothing either platform reads: blanks, blank lines, line ends,
+// lines without "=" and a comment at the very end.
 bool Rewritable(const std::string& bytes) {
   if (bytes.find('\0') != std::string::npos) return false;
-  const std::size_t signature = sizeof SI_UTF8_SIGNATURE - 1;
-  const std::size_t start = bytes.compare(0, signature, SI_UTF8_SIGNATURE) == 0 ? signature : 0;
+  const std::string signature = SI_UTF8_SIGNATURE;
+  const bool signed_file = bytes.compare(0, signature.size(), signature) == 0;
   bool line_start = true;
-  for (std::size_t i = start; i < bytes.size(); ++i) {
+  bool unnamed = true;  // in the section without a name
+  for (std::size_t i = signed_file ? signature.size() : 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
     if (c == '\r' || c == '\n') {
       line_start = true;
     } else if (line_start && c == '[') {
       const std::size_t end = bytes.find_first_of("]\r\n", i);
       if (end == std::string::npos || bytes[end] != ']') return false;
+      unnamed = bytes.find_first_not_of(" \t", i + 1) == end;
       line_start = false;
+    } else if (line_start && unnamed && !signed_file &&
+               bytes.compare(i, signature.size(), signature) == 0) {
+      return false;
     } else if (c != ' ' && c != '\t') {
       line_start = false;
     }

@@ -296,6 +296,9 @@ TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
   // first one, right behind a UTF-8 signature.
   files.push_back("[Window]\r\nLeft=1\r\n[Unclosed\r\n" + records);
   files.push_back("\xEF\xBB\xBF[Unclosed\nKey=x\n[Window]\nLeft=1\n" + records);
+  // Keys of the section without a name are saved first: one starting with
+  // a signature would start the file with it and lose it there.
+  files.push_back("[Window]\r\nLeft=1\r\n[]\r\n\xEF\xBB\xBFKey=x\r\n" + records);
 #endif
   for (const std::string& content : files) {
     SCOPED_TRACE(testing::PrintToString(content));
