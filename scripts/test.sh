@@ -31,13 +31,58 @@ run_ctest() {  # label, build folder
   QV_FAILED=$((${QV_FAILED:-0} + bad))
 }
 
+# One check that passes or fails: a line of the summary.
+run_check() {  # label, command...
+  local label=$1
+  shift
+  qv_say "testing: $label"
+  if "$@"; then
+    summary+=("$label: 1 passed, 0 failed")
+    QV_PASSED=$((${QV_PASSED:-0} + 1))
+  else
+    failed=1
+    summary+=("$label: 0 passed, 1 failed")
+    QV_FAILED=$((${QV_FAILED:-0} + 1))
+  fi
+}
+
+timings=()
+timed() {  # label, command...: runs it and notes how long it took
+  local label=$1 start=$SECONDS rc=0
+  shift
+  "$@" || rc=$?
+  timings+=("$label: $((SECONDS - start)) s")
+  return $rc
+}
+
 run_ctest "Linux" "$QV_LINUX_BUILD"
+
+# The core's tests again under the sanitizers, and the fuzz targets over
+# their seeds and reproducers (no fuzzing: see the README).
+qv_sanitizer_env
+timed "build/asan build" qv_build_sanitized "$QV_ASAN_BUILD" "$QV_ASAN_FLAGS"
+timed "build/asan run" run_ctest "Linux (ASan+UBSan)" "$QV_ASAN_BUILD"
+timed "build/tsan build" qv_build_sanitized "$QV_TSAN_BUILD" "$QV_TSAN_FLAGS"
+timed "build/tsan run" run_ctest "Linux (TSan)" "$QV_TSAN_BUILD"
+if timed "build/fuzz build" qv_build_fuzz; then
+  start=$SECONDS
+  for target in "${QV_FUZZ_TARGETS[@]}"; do
+    run_check "fuzz_$target" qv_fuzz_regress "$target"
+  done
+  timings+=("build/fuzz runs: $((SECONDS - start)) s")
+else
+  failed=1
+  summary+=("fuzz targets: not built")
+  QV_FAILED=$((${QV_FAILED:-0} + 1))
+fi
 
 qv_start_wine
 trap qv_stop_wine EXIT
 run_ctest "Windows (Wine)" "$QV_WIN_BUILD"
 
 echo
+qv_say "time taken"
+printf '%s\n' "${timings[@]}"
 qv_say "summary"
 printf '%s\n' "${summary[@]}"
 echo "total: ${QV_PASSED:-0} passed, ${QV_FAILED:-0} failed"

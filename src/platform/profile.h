@@ -13,8 +13,13 @@
 std::string ProfileReadString(const std::string& section, const std::string& key,
                               const std::string& default_value, std::size_t size,
                               const std::string& file);
-// GetPrivateProfileInt semantics: leading decimal digits with an optional
-// sign; a missing key or empty value gives the default.
+// GetPrivateProfileInt semantics: a missing key or empty value gives the
+// default; otherwise an optional sign, then the leading digits (decimal, or
+// after a lower-case "0x" hexadecimal, "0o" octal, "0b" binary) of the
+// value's first 29 characters, none giving 0. Out of range, the number is
+// taken modulo 2^32 as a two's complement int, as the Windows function does:
+// "4294967295" gives -1, "2147483648" and "-2147483648" give INT_MIN. Defined
+// for every input.
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file);
 // Outside a batch the file is replaced in one rename (a copy written beside

@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -65,26 +66,34 @@ bool Same(const Identity& a, const Identity& b) {
 // False when rewriting `bytes` through the INI library would lose part of
 // them. The parser stops at a NUL byte, so a write would drop everything
 // after it; a section line without its "]" is glued to the next key's name
-// and comes back as a different section, growing at every write. The
-// parser takes one UTF-8 signature off the very start (and the save puts it
-// back), so the first line starts behind it: that is where it is looked at.
-// Everything else round-trips in substance (CR-only line ends, bytes above
-// 0x7F, lines of any length); what is not kept holds nothing either
-// platform reads: blanks, blank lines, line ends, lines without "=" and a
-// comment at the very end.
+// and comes back as a different section, growing at every write. A UTF-8
+// signature counts only at the very start of the file: the parser takes it
+// off there (and the save puts it back), so the first line starts behind
+// it. Anywhere else it is part of a line, but the keys of the section
+// without a name (before the first section, or after "[]") are saved first,
+// and one whose name starts with a signature could land at the start of a
+// file that had none and lose it. Everything else round-trips in substance
+// (CR-only line ends, bytes above 0x7F, lines of any length); what is not
+// kept holds nothing either platform reads: blanks, blank lines, line ends,
+// lines without "=" and a comment at the very end.
 bool Rewritable(const std::string& bytes) {
   if (bytes.find('\0') != std::string::npos) return false;
-  const std::size_t signature = sizeof SI_UTF8_SIGNATURE - 1;
-  const std::size_t start = bytes.compare(0, signature, SI_UTF8_SIGNATURE) == 0 ? signature : 0;
+  const std::string signature = SI_UTF8_SIGNATURE;
+  const bool signed_file = bytes.compare(0, signature.size(), signature) == 0;
   bool line_start = true;
-  for (std::size_t i = start; i < bytes.size(); ++i) {
+  bool unnamed = true;  // in the section without a name
+  for (std::size_t i = signed_file ? signature.size() : 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
     if (c == '\r' || c == '\n') {
       line_start = true;
     } else if (line_start && c == '[') {
       const std::size_t end = bytes.find_first_of("]\r\n", i);
       if (end == std::string::npos || bytes[end] != ']') return false;
+      unnamed = bytes.find_first_not_of(" \t", i + 1) == end;
       line_start = false;
+    } else if (line_start && unnamed && !signed_file &&
+               bytes.compare(i, signature.size(), signature) == 0) {
+      return false;
     } else if (c != ' ' && c != '\t') {
       line_start = false;
     }
@@ -381,31 +390,40 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 
 int ProfileReadInt(const std::string& section, const std::string& key, int default_value,
                    const std::string& file) {
-  const std::string text = ProfileReadString(section, key, "", 64, file);
+  // As the Windows function reads it: into a buffer of 30 characters, then
+  // an optional sign, a base prefix and digits, summed modulo 2^32.
+  const std::string text = ProfileReadString(section, key, "", 30, file);
   if (text.empty()) return default_value;
   std::size_t i = 0;
   bool negative = false;
   if (text[i] == '-' || text[i] == '+') negative = text[i++] == '-';
-  int base = 10;
-  if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
+  std::uint32_t base = 10;
+  if (i + 1 < text.size() && text[i] == '0') {
+    // Lower-case prefixes only: "0X10" is a 0 followed by an X.
+    const char prefix = text[i + 1];
+    base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+    if (base != 10) i += 2;
   }
-  unsigned long value = 0;
+  std::uint32_t word = 0;
   for (; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    int digit;
-    if (std::isdigit(c)) {
-      digit = c - '0';
-    } else if (base == 16 && std::isxdigit(c)) {
-      digit = std::tolower(c) - 'a' + 10;
-    } else {
-      break;
+    const char c = text[i];
+    std::uint32_t digit = 36;  // not a digit in any base
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'z') {
+      digit = static_cast<std::uint32_t>(c - 'a') + 10;
+    } else if (c >= 'A' && c <= 'Z') {
+      digit = static_cast<std::uint32_t>(c - 'A') + 10;
     }
-    value = (value * static_cast<unsigned long>(base) + static_cast<unsigned long>(digit)) & 0xFFFFFFFFul;
+    if (digit >= base) break;
+    // In 64 bits, so that nothing is promoted to a signed type.
+    word = static_cast<std::uint32_t>(static_cast<std::uint64_t>(word) * base + digit);
   }
-  const unsigned int word = static_cast<unsigned int>(value);
-  return negative ? -static_cast<int>(word) : static_cast<int>(word);
+  if (negative) word = static_cast<std::uint32_t>(0x100000000ull - word);
+  // The word as a two's complement int, without a conversion of an
+  // out-of-range value.
+  if (word <= static_cast<std::uint32_t>(INT_MAX)) return static_cast<int>(word);
+  return static_cast<int>(word - 0x80000000u) + INT_MIN;
 }
 
 bool ProfileWriteString(const std::string& section, const std::string& key, const char* value,

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/fault.h"
@@ -154,6 +156,24 @@ TEST_F(SettingsTest, IntegersParseLikeTheProfileFunctions) {
   EXPECT_EQ(ReadWindowValue("Top", 100), 12);
   EXPECT_FALSE(IsExtracted(0));
   EXPECT_FALSE(IsExtracted(1));
+
+  // Out of range, the number is taken modulo 2^32 as a two's complement
+  // int; of a long value only its first 29 characters count.
+  const std::pair<const char*, int> values[] = {
+      {"-2147483648", INT_MIN}, {"2147483647", INT_MAX}, {"2147483648", INT_MIN},
+      {"-2147483649", INT_MAX}, {"4294967295", -1}, {"4294967296", 0},
+      {"-99999999999999999999", -1661992959}, {"+5", 5}, {"-", 0}, {"+-5", 0},
+      {"0x1f", 31}, {"-0x10", -16}, {"0xFFFFFFFF", -1}, {"0X10", 0}, {"0b101", 5},
+      {"0o17", 15}, {"010", 10}, {"\"8\"", 8}, {"", 100},
+      {"123456789012345678901234567890123", 1849262357},
+  };
+  std::string ini = "[Window]\r\n";
+  for (const auto& v : values) ini += "K" + std::to_string(&v - values) + "=" + v.first + "\r\n";
+  box.WriteFile(kSettingsFileName, ini);
+  for (const auto& v : values) {
+    EXPECT_EQ(ReadWindowValue(("K" + std::to_string(&v - values)).c_str(), 100), v.second)
+        << v.first;
+  }
 }
 
 TEST_F(SettingsTest, ByteValuesRoundTripExactly) {
@@ -277,6 +297,9 @@ TEST_F(SettingsTest, AFileARewriteWouldDamageIsRefused) {
   // first one, right behind a UTF-8 signature.
   files.push_back("[Window]\r\nLeft=1\r\n[Unclosed\r\n" + records);
   files.push_back("\xEF\xBB\xBF[Unclosed\nKey=x\n[Window]\nLeft=1\n" + records);
+  // Keys of the section without a name are saved first: one starting with
+  // a signature would start the file with it and lose it there.
+  files.push_back("[Window]\r\nLeft=1\r\n[]\r\n\xEF\xBB\xBFKey=x\r\n" + records);
 #endif
   for (const std::string& content : files) {
     SCOPED_TRACE(testing::PrintToString(content));
