@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 using namespace fuzz;
 
@@ -55,10 +55,11 @@ std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-// The lines of a file that hold something, without their blanks.
+// The lines of a file that hold something, without their blanks, and
+// without the signature a file may start with (a reader takes it off).
 std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
+  std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (start <= bytes.size()) {
     std::size_t end = bytes.find_first_of("\r\n", start);
     if (end == std::string::npos) end = bytes.size();

@@ -1,7 +1,8 @@
 // The reader of install records and plans. Besides memory errors and
 // undefined behaviour: the reader is strict, so whatever it accepts must be
-// exactly what the writer writes for what it read (or what an earlier
-// writer wrote: the same without the check line before the end), and that
+// exactly what the writer writes for what it read (or what the first
+// writer wrote: the same under its one header and without the check line
+// before the end), and that
 // text must read back to the same again (a damaged file is never
 // half-acted upon).
 #include <cstddef>
@@ -15,8 +16,8 @@ using namespace fuzz;
 
 namespace {
 
-// `written` as a writer that did not seal its files wrote it: without the
-// line before "end" when that is a check line.
+// `written` as the first version of the writer wrote it: one header for
+// records and plans, and no check line before "end".
 std::string Unsealed(const std::string& written) {
   const std::string end = "\nend\n";
   if (written.size() < end.size() ||
@@ -26,7 +27,8 @@ std::string Unsealed(const std::string& written) {
   const std::size_t last = written.size() - end.size();  // the line end before "end"
   const std::size_t start = written.rfind('\n', last - 1);
   if (start == std::string::npos || written.compare(start + 1, 6, "check ") != 0) return written;
-  return written.substr(0, start + 1) + "end\n";
+  const std::size_t header = written.find('\n');
+  return "Quorvantel record 1" + written.substr(header, start + 1 - header) + "end\n";
 }
 
 }  // namespace

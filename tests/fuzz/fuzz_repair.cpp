@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "engine/record.h"
 #include "fuzz_guard.h"
 #include "fuzz_support.h"
 #include "settings/settings.h"
@@ -165,11 +166,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> parts =
       Parts(std::string(reinterpret_cast<const char*>(data), size));
   // An empty part writes no file: a plan file is there from its first byte.
+  // A record with its check is the program's own word on where its mod's
+  // files went, even another folder than the settings file's: the repair
+  // may act there too.
+  std::set<std::string> repairable = kRepairable;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (parts[i].empty()) continue;
     const std::string name = i == 0 ? "plan" : "FileNo" + std::to_string(i - 1);
-    WriteBytes(scene.records + "/" + name, FileText(parts[i], scene));
+    const std::string text = FileText(parts[i], scene);
+    WriteBytes(scene.records + "/" + name, text);
+    InstallRecord record;
+    bool sealed = false;
+    if (i > 0 && ParseRecord(text, record, &sealed) && sealed &&
+        record.folder.compare(0, scene.outer.size() + 1, scene.outer + "/") == 0) {
+      repairable.insert(record.folder.substr(scene.outer.size() + 1));
+    }
   }
+  const Tree outside = repairable.size() == kRepairable.size()
+                           ? scene.outside
+                           : SnapshotTree(scene.outer, repairable);
 
   {
     RecordingWindow window;
@@ -188,10 +203,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  const Tree now = SnapshotTree(scene.outer, kRepairable);
-  if (now != scene.outside) {
+  const Tree now = SnapshotTree(scene.outer, repairable);
+  if (now != outside) {
     FuzzFail("the repair changed what is outside the game folder and the records: %s",
-             DescribeDifference(scene.outside, now).c_str());
+             DescribeDifference(outside, now).c_str());
   }
   return 0;
 }

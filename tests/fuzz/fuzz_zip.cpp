@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive.h"
-#include "engine/journal.h"
+#include "zip/archive.h"
+#include "engine/entries.h"
 #include "fuzz_support.h"
 
 using namespace fuzz;
