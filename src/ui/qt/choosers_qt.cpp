@@ -15,8 +15,6 @@
 
 namespace {
 
-ChooserStandIn g_stand_in;  // answers the choosers in tests; empty otherwise
-
 // Each entry shows the text before its last parenthesis (the details are
 // hidden, as on Windows) and matches by the patterns inside it. Both cases
 // of the extension: a name filter of a native dialog may tell them apart.
@@ -61,29 +59,29 @@ QString FromBytes(const std::string& path) {
 
 }  // namespace
 
-void SetChooserStandIn(ChooserStandIn stand_in) { g_stand_in = std::move(stand_in); }
+QString PickArchiveFile(QWidget* owner, const QString& start_folder) {
+  const QStringList filters = ArchiveFilters();
+  QString selected = filters.front();
+  return QFileDialog::getOpenFileName(owner, QString(), start_folder, filters.join(";;"),
+                                      &selected, QFileDialog::HideNameFilterDetails);
+}
 
-bool ChooseArchiveFileDialog(QWidget* owner, const std::string& start_folder, std::string& path) {
-  const QString start = FromBytes(start_folder);
-  QString chosen;
-  if (g_stand_in) {
-    chosen = g_stand_in(Chooser::ArchiveFile, start);
-  } else {
-    const QStringList filters = ArchiveFilters();
-    QString selected = filters.front();
-    chosen = QFileDialog::getOpenFileName(owner, QString(), start, filters.join(";;"), &selected,
-                                          QFileDialog::HideNameFilterDetails);
-  }
+QString PickFolder(QWidget* owner, const QString& start_folder) {
+  return QFileDialog::getExistingDirectory(owner, QStringLiteral("Extract to"), start_folder,
+                                           QFileDialog::ShowDirsOnly);
+}
+
+bool ChooseArchiveFileDialog(QWidget* owner, const std::string& start_folder, const Pick& pick,
+                             std::string& path) {
+  const QString chosen = pick(owner, FromBytes(start_folder));
   if (chosen.isEmpty()) return false;
   return AcceptPath(owner, chosen, false, kMaxFileName, path);
 }
 
-bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, std::string& folder) {
-  const QString start = start_folder.empty() ? QDir::homePath() : FromBytes(start_folder);
+bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, const Pick& pick,
+                           std::string& folder) {
   const QString chosen =
-      g_stand_in ? g_stand_in(Chooser::Folder, start)
-                 : QFileDialog::getExistingDirectory(owner, QStringLiteral("Extract to"), start,
-                                                     QFileDialog::ShowDirsOnly);
+      pick(owner, start_folder.empty() ? QDir::homePath() : FromBytes(start_folder));
   if (chosen.isEmpty()) return false;
   return AcceptPath(owner, chosen, true, kMaxExtractTo, folder);
 }

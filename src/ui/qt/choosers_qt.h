@@ -11,21 +11,30 @@
 
 class QWidget;
 
-// Open-file dialog for a mod archive, starting in `start_folder`. False on
-// cancel or refusal; `path` is then untouched.
-bool ChooseArchiveFileDialog(QWidget* owner, const std::string& start_folder, std::string& path);
+// Where the user picks a path: shown over `owner`, starting in
+// `start_folder`; the path chosen, or an empty string on a cancel.
+using Pick = std::function<QString(QWidget* owner, const QString& start_folder)>;
 
-// Folder chooser titled "Extract to", starting in `start_folder` (the home
-// folder when empty). False on cancel or refusal; `folder` is then untouched.
-bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, std::string& folder);
+// The platform's open-file dialog, showing mod archives.
+QString PickArchiveFile(QWidget* owner, const QString& start_folder);
+// The platform's folder chooser, titled "Extract to".
+QString PickFolder(QWidget* owner, const QString& start_folder);
+
+// The picks the dialog's two choosers show.
+struct Pickers {
+  Pick archive_file = PickArchiveFile;
+  Pick folder = PickFolder;
+};
+
+// Open-file dialog for a mod archive, starting in `start_folder`, through
+// `pick`. False on cancel or refusal; `path` is then untouched.
+bool ChooseArchiveFileDialog(QWidget* owner, const std::string& start_folder, const Pick& pick,
+                             std::string& path);
+
+// Folder chooser starting in `start_folder` (the home folder when empty),
+// through `pick`. False on cancel or refusal; `folder` is then untouched.
+bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, const Pick& pick,
+                           std::string& folder);
 
 // Modal box over `owner` with the program's error caption and one OK button.
 void ShowErrorBox(QWidget* owner, const QString& text);
-
-// Stands in for the user at the two choosers, for tests: it is told which
-// chooser and the folder it would start in, and returns the chosen path, or
-// an empty string to cancel. What it returns is checked as a choice made in
-// the real dialog would be. An empty function shows the real dialogs.
-enum class Chooser { ArchiveFile, Folder };
-using ChooserStandIn = std::function<QString(Chooser, const QString& start_folder)>;
-void SetChooserStandIn(ChooserStandIn stand_in);

@@ -13,11 +13,11 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <initializer_list>
+#include <utility>
 
 #include "app/app.h"
 #include "app/background.h"
 #include "app/texts.h"
-#include "ui/qt/choosers_qt.h"
 #include "settings/settings.h"
 
 namespace {
@@ -41,9 +41,10 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
-MainDialog::MainDialog()
+MainDialog::MainDialog(Pickers pickers)
     : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      pickers_(std::move(pickers)) {
   setWindowTitle(QString::fromUtf8(kCaption));
   setWindowIcon(ProgramIcon());
 
@@ -195,13 +196,13 @@ void MainDialog::ShowError(const std::string& utf8_text) {
 }
 
 bool MainDialog::ChooseArchiveFile(std::string& path) {
-  return ChooseArchiveFileDialog(this, ProgramDirectory, path);
+  return ChooseArchiveFileDialog(this, ProgramDirectory, pickers_.archive_file, path);
 }
 
 bool MainDialog::BrowseForFolder(std::string& folder) {
   // The refresh shows the selected mod's folder in the box: start there.
   const QByteArray shown = QFile::encodeName(folder_box_->currentText());
-  return BrowseForFolderDialog(this, shown.toStdString(), folder);
+  return BrowseForFolderDialog(this, shown.toStdString(), pickers_.folder, folder);
 }
 
 bool MainDialog::GetPosition(int& left, int& top) {

@@ -10,6 +10,7 @@
 
 #include "app/background.h"
 #include "app/window.h"
+#include "ui/qt/choosers_qt.h"
 
 class QComboBox;
 class QLabel;
@@ -22,7 +23,9 @@ class MainDialog final : public QDialog, public Window {
   static constexpr int kWidthUnits = 169;
   static constexpr int kHeightUnits = 125;
 
-  MainDialog();
+  // `pickers` stand for the user at the two choosers; what they pick is
+  // checked as a choice in the platform's dialogs is.
+  explicit MainDialog(Pickers pickers = Pickers());
 
   // The control with this id (window.h), null for an unknown id.
   QWidget* Control(int id) const;
@@ -58,6 +61,8 @@ class MainDialog final : public QDialog, public Window {
   // Dialog units to pixels of the dialog's font, as Windows maps them.
   QRect FromUnits(int x, int y, int width, int height) const;
   QSize TemplateSize() const;
+
+  Pickers pickers_;
 
   QListWidget* list_;
   QPushButton* add_;

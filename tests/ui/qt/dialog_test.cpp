@@ -1,7 +1,8 @@
 // The Linux dialog driven through its real widgets, in the scenarios of the
 // Windows end-to-end run, each in a fresh folder of its own. The offscreen
-// platform stands in for a display; the choosers are answered through their
-// test seam, message boxes by clicking their OK button.
+// platform stands in for a display; the choosers are answered by picks the
+// dialog is given in place of the platform's dialogs, message boxes by
+// clicking their OK button.
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -85,6 +86,7 @@ class MessageBoxes {
 
 // The user at the choosers: the next answers, in order; none left is a
 // cancel. Keeps the folder each chooser started in.
+enum class Chooser { ArchiveFile, Folder };
 struct ChooserScript {
   std::deque<QString> answers;
   std::vector<std::pair<Chooser, QString>> asked;
@@ -97,11 +99,20 @@ struct ChooserScript {
   }
 };
 
+// Picks answered from `script`, in place of the platform's dialogs; the
+// dialog checks what they return as it checks a real choice.
+Pickers ScriptedPickers(const std::shared_ptr<ChooserScript>& script) {
+  const auto pick = [script](Chooser chooser) {
+    return [script, chooser](QWidget*, const QString& start) { return (*script)(chooser, start); };
+  };
+  return {pick(Chooser::ArchiveFile), pick(Chooser::Folder)};
+}
+
 // One start of the program on a settings folder, as main() makes it; the
 // dialog ends with the exit status main() returns.
 class RunningApp {
  public:
-  explicit RunningApp(const std::string& folder) {
+  RunningApp(const std::string& folder, const Pickers& pickers) : dialog(pickers) {
     ModCount = 0;  // as in a new process
     SetMainWindow(&dialog);
     started = StartUpIn(folder);
@@ -168,6 +179,7 @@ class QtDialogTest : public QObject {
   std::unique_ptr<Sandbox> root;
   std::unique_ptr<MessageBoxes> boxes;
   std::shared_ptr<ChooserScript> choosers;
+  Pickers pickers;  // what each dialog started shows for its choosers
 
   std::string App() const { return root->Join("app"); }
   std::string Ini() const { return root->Join("app/Quorvantel.ini"); }
@@ -201,13 +213,10 @@ class QtDialogTest : public QObject {
     root->MakeDir("app");
     boxes = std::make_unique<MessageBoxes>();
     choosers = std::make_shared<ChooserScript>();
-    SetChooserStandIn([script = choosers](Chooser chooser, const QString& start) {
-      return (*script)(chooser, start);
-    });
+    pickers = ScriptedPickers(choosers);
   }
 
   void cleanup() {
-    SetChooserStandIn(nullptr);
     FailFileOperation(0);
     QCOMPARE(boxes->Take(), QStringList());  // every box shown was looked at
     boxes.reset();
@@ -217,7 +226,7 @@ class QtDialogTest : public QObject {
   void firstStartCreatesSettingsAndShowsEmptyList() {
     QVERIFY(!root->Exists("app/Quorvantel.ini"));
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       QVERIFY(app.started && app.exposed);
       QVERIFY(app.Rows().isEmpty());
       QCOMPARE(app.SelectedRow(), -1);
@@ -230,7 +239,7 @@ class QtDialogTest : public QObject {
       QCOMPARE(Q(RecordFolder()), Q(root->Join("app/Quorvantel.records/")));
       QCOMPARE(app.PressEscape(), 1);
     }
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(app.CloseBox(), 1);
   }
 
@@ -241,7 +250,7 @@ class QtDialogTest : public QObject {
     root->MakeDir("game");
     root->WriteFile("app/Quorvantel.ini",
                     "[FileNo0]\nFileName=" + Mod("a.zip") + "\nExtractTo=" + Game() + "\n");
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(app.dialog.windowTitle(), QStringLiteral("Quorvantel Ver1.3"));
     QVERIFY(static_cast<QPushButton*>(app.Control(InstallButton))->isDefault());
     QVERIFY(app.dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
@@ -330,7 +339,7 @@ class QtDialogTest : public QObject {
     long_name += "long.zip";
     root->WriteFile("mods/" + long_name, "PK");
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       choosers->answers = {Q(Mod("Alpha Mod.zip")), Q(Mod("beta.zip")),
                            QFile::decodeName(Mod("\xff.zip").c_str()), Q(Mod(long_name))};
       for (int i = 0; i < 4; ++i) app.Click(AddModButton);
@@ -353,21 +362,21 @@ class QtDialogTest : public QObject {
     QCOMPARE(Q(Setting(Ini(), "FileNo0", "FileName")), Q(Mod("Alpha Mod.zip")));
     QCOMPARE(Q(Setting(Ini(), "FileNo1", "FileName")), Q(Mod("beta.zip")));
     QCOMPARE(Q(Setting(Ini(), "FileNo2", "FileName")), QStringLiteral("<none>"));
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(app.Rows(), (QStringList{"Alpha Mod.zip", "beta.zip"}));
     QCOMPARE(app.CloseBox(), 1);
   }
 
-  // The real dialogs, with no stand-in: the archive dialog starts in the
+  // The real dialogs, with no script: the archive dialog starts in the
   // settings folder and shows zip files, in either case, and nothing else;
   // the folder chooser has its title.
   void choosersAreThePlatformsDialogs() {
-    SetChooserStandIn(nullptr);
+    pickers = Pickers();
     CopyMod("mod_over_a.zip", "lower.zip");
     CopyMod("mod_over_a.zip", "UPPER.ZIP");
     root->WriteFile("mods/notes.txt", "not a mod");
     root->MakeDir("game");
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QString title;
     QString start;
     QStringList listed;
@@ -420,7 +429,7 @@ class QtDialogTest : public QObject {
     CopyMod("mod_mixed.zip", "mixed.zip");
     const auto before = Snapshot(Game());
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       QVERIFY(AddWithFolder(app, "mixed.zip", Game()));
       QCOMPARE(app.Text(InstallButton), QStringLiteral("Install"));
       QVERIFY(app.IsEnabled(InstallButton));
@@ -437,7 +446,7 @@ class QtDialogTest : public QObject {
     QCOMPARE(Q(Setting(Ini(), "FileNo0", "Extracted")), QStringLiteral("1"));
 
     // The state survives a restart; uninstalling puts every byte back.
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     app.SelectRow(0);
     QCOMPARE(app.Text(ExtractToBox), Q(Game()));
     QCOMPARE(app.Text(InstallButton), QStringLiteral("UnInstall"));
@@ -457,7 +466,7 @@ class QtDialogTest : public QObject {
   void theDialogAnswersDuringAnInstallAndACloseWaitsForItsEnd() {
     MakeGame();
     CopyMod("mod_mixed.zip", "mixed.zip");
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QVERIFY(AddWithFolder(app, "mixed.zip", Game()));
     QTest::mouseClick(app.Control(InstallButton), Qt::LeftButton);
     QVERIFY(CommandRunning());
@@ -483,7 +492,7 @@ class QtDialogTest : public QObject {
     CopyMod("mod_mixed.zip", "mixed.zip");
     const auto before = Snapshot(Game());
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       QVERIFY(AddWithFolder(app, "mixed.zip", Game()));
       FailFileOperation(15, true);  // among the extracted files
       QVERIFY(app.Click(InstallButton));
@@ -492,7 +501,7 @@ class QtDialogTest : public QObject {
       QVERIFY(Snapshot(Game()) != before);
       QCOMPARE(app.CloseBox(), 1);
     }
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(boxes->Take(), QStringList{ErrorBox(kRepairUndone, "\nmixed.zip")});
     QVERIFY(Snapshot(Game()) == before);
     app.SelectRow(0);
@@ -504,7 +513,7 @@ class QtDialogTest : public QObject {
     root->WriteFile("game/data/a.txt", "original");
     CopyMod("mod_over_a.zip", "first.zip");
     CopyMod("mod_over_a_too.zip", "second.zip");
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QVERIFY(AddWithFolder(app, "first.zip", Game()));
     QVERIFY(AddWithFolder(app, "second.zip", Game()));
     app.SelectRow(0);
@@ -529,7 +538,7 @@ class QtDialogTest : public QObject {
       root->MakeDir("games/" + name);
     }
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       for (const std::string name : {"a", "b", "c"})
         QVERIFY(AddWithFolder(app, name + ".zip", root->Join("games/" + name)));
       app.SelectRow(1);
@@ -547,7 +556,7 @@ class QtDialogTest : public QObject {
     QCOMPARE(Q(Setting(Ini(), "FileNo1", "ExtractTo")), Q(root->Join("games/c")));
     QCOMPARE(Q(Setting(Ini(), "FileNo2", "FileName")), QStringLiteral("<none>"));
 
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(app.Rows(), (QStringList{"a.zip", "c.zip"}));
     app.SelectRow(0);
     QCOMPARE(app.Text(ExtractToBox), Q(root->Join("games/a")));
@@ -563,14 +572,14 @@ class QtDialogTest : public QObject {
   void windowPositionSurvivesRestart() {
     QSize first;
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       app.dialog.move(137, 91);
       QTRY_COMPARE(app.dialog.pos(), QPoint(137, 91));
       first = app.dialog.frameGeometry().size();
       QCOMPARE(app.CloseBox(), 1);
     }
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       QCOMPARE(app.dialog.pos(), QPoint(137, 91));
       QCOMPARE(app.dialog.frameGeometry().size(), first);
       QCOMPARE(app.PressEscape(), 1);
@@ -578,7 +587,7 @@ class QtDialogTest : public QObject {
     // A position no screen shows (a monitor since unplugged) is not used.
     QVERIFY(ProfileWriteString("Window", "Left", "-5000", Ini()));
     QVERIFY(ProfileWriteString("Window", "Top", "-5000", Ini()));
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     QCOMPARE(app.dialog.pos(), QPoint(100, 100));
     QCOMPARE(app.CloseBox(), 1);
   }
@@ -590,12 +599,12 @@ class QtDialogTest : public QObject {
     const std::string three = "games/three, in a folder whose name is wider than the box";
     root->MakeDir(three);
     {
-      RunningApp app(App());
+      RunningApp app(App(), pickers);
       QVERIFY(AddWithFolder(app, "one.zip", root->Join("games/one")));
       QVERIFY(AddWithFolder(app, "two.zip", root->Join("games/two")));
       QCOMPARE(app.CloseBox(), 1);
     }
-    RunningApp app(App());
+    RunningApp app(App(), pickers);
     // The drop-down list holds the folders known at start; the field starts
     // empty all the same.
     QCOMPARE(app.FolderBox()->count(), 2);
