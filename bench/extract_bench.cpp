@@ -286,7 +286,7 @@ int main(int argc, char** argv) {
   }
   std::uint64_t total = 0, entries = 0;
   ArchiveEntryInfo info;
-  for (bool more = ArchiveFindFirst(handle, "*.*", info); more; more = ArchiveFindNext(handle, info)) {
+  for (bool more = ArchiveFindFirst(handle, info); more; more = ArchiveFindNext(handle, info)) {
     total += info.size;
     ++entries;
   }

@@ -12,7 +12,7 @@ bool PlanEntries(const std::string& folder, const std::string& archive_path,
   bool ok = true;
   ArchiveEntryInfo info;
   for (long long i = 0; ok && i < count; ++i) {
-    ok = i == 0 ? ArchiveFindFirst(archive, "*.*", info) : ArchiveFindNext(archive, info);
+    ok = i == 0 ? ArchiveFindFirst(archive, info) : ArchiveFindNext(archive, info);
     if (!ok) break;
     PlannedEntry planned;
     planned.info = info;

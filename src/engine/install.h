@@ -9,8 +9,3 @@
 // another mod's record, or shared with another entry whose target exists.
 CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                          const ProgressFn& progress = ProgressFn());
-
-// Until the commands include what they use themselves.
-#include "engine/renumber.h"
-#include "engine/repair.h"
-#include "engine/uninstall.h"

@@ -4,7 +4,6 @@
 // the directory is read, so that a refused archive never touches the disk.
 #include "zip/archive.h"
 
-#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -74,8 +73,8 @@ long long ArchiveEntryCount(ArchiveHandle archive) {
   return archive ? static_cast<long long>(archive->entries().size()) : -1;
 }
 
-bool ArchiveFindFirst(ArchiveHandle archive, const char* wildcard, ArchiveEntryInfo& info) {
-  if (archive == nullptr || wildcard == nullptr || std::strcmp(wildcard, "*.*") != 0) return false;
+bool ArchiveFindFirst(ArchiveHandle archive, ArchiveEntryInfo& info) {
+  if (archive == nullptr) return false;
   archive->next = 0;
   return ArchiveFindNext(archive, info);
 }

@@ -38,8 +38,9 @@ ArchiveHandle ArchiveOpen(const std::string& archive_path);
 ArchiveHandle ArchiveOpenAgain(ArchiveHandle archive);
 // The number of entries an enumeration of this handle visits.
 long long ArchiveEntryCount(ArchiveHandle archive);
-// The wildcard must be "*.*" (every entry). False when there is no entry.
-bool ArchiveFindFirst(ArchiveHandle archive, const char* wildcard, ArchiveEntryInfo& info);
+// The first entry, in enumeration order: every entry is enumerated, names
+// without a dot and folders too. False when there is none.
+bool ArchiveFindFirst(ArchiveHandle archive, ArchiveEntryInfo& info);
 // False after the last entry.
 bool ArchiveFindNext(ArchiveHandle archive, ArchiveEntryInfo& info);
 void ArchiveClose(ArchiveHandle archive);

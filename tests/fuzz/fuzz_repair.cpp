@@ -115,6 +115,7 @@ const Scene& TheScene() {
     MakeFolder(made.records);
     made.outside = SnapshotTree(made.outer, kRepairable);
     SetProgramDirectory(made.box + "/");
+    SetRecordFolder(made.records + "/");
     return made;
   }();
   return scene;

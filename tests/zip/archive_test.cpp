@@ -50,7 +50,7 @@ struct Opened {
 std::vector<ArchiveEntryInfo> List(ArchiveHandle archive) {
   std::vector<ArchiveEntryInfo> out;
   ArchiveEntryInfo info;
-  for (bool more = ArchiveFindFirst(archive, "*.*", info); more;
+  for (bool more = ArchiveFindFirst(archive, info); more;
        more = ArchiveFindNext(archive, info)) {
     out.push_back(info);
   }
@@ -127,8 +127,7 @@ TEST(ArchiveRead, EnumeratesInDirectoryOrderWithDirectoriesMarked) {
   EXPECT_EQ(again[0].name, entries[0].name);
 
   ArchiveEntryInfo info;
-  EXPECT_FALSE(ArchiveFindFirst(archive.handle, "*.txt", info));
-  EXPECT_FALSE(ArchiveFindFirst(nullptr, "*.*", info));
+  EXPECT_FALSE(ArchiveFindFirst(nullptr, info));
 }
 
 TEST(ArchiveRead, StreamsStoredAndDeflatedDataInBoundedChunks) {
@@ -347,7 +346,7 @@ TEST(ArchiveLayout, EmptyArchiveHasNoEntriesButEmptyFileIsUnreadable) {
   Opened empty("archive_empty.zip");
   ASSERT_NE(empty.handle, nullptr);
   ArchiveEntryInfo info;
-  EXPECT_FALSE(ArchiveFindFirst(empty.handle, "*.*", info));
+  EXPECT_FALSE(ArchiveFindFirst(empty.handle, info));
 
   EXPECT_EQ(ArchiveCountEntries(Fixture("archive_zero_bytes.zip")), -1);
   EXPECT_EQ(ArchiveOpen(Fixture("archive_zero_bytes.zip")), nullptr);
