@@ -6,7 +6,6 @@
 
 #include "app/texts.h"
 #include "engine/install.h"
-#include "engine/uninstall.h"
 #include "platform/files.h"
 #include "rules/paths.h"
 #include "engine/record.h"

@@ -47,7 +47,15 @@ MainDialog::MainDialog(Pickers pickers)
       pickers_(std::move(pickers)) {
   setWindowTitle(QString::fromUtf8(kCaption));
   setWindowIcon(ProgramIcon());
+  MeasureFont();
+  CreateControls();
+  LayOutControls();
+  SetUpControls();
+  SetTabOrder();
+  ConnectCommands();
+}
 
+void MainDialog::MeasureFont() {
   // Dialog base units of the dialog's font, as Windows derives them: the
   // average width of the 52 letters, and the line height.
   const QFontMetrics metrics(font());
@@ -55,7 +63,9 @@ MainDialog::MainDialog(Pickers pickers)
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   base_horizontal_ = (letters / 26 + 1) / 2;
   base_vertical_ = metrics.height();
+}
 
+void MainDialog::CreateControls() {
   // The template's controls, in its order, which is also the tab order.
   list_ = new QListWidget(this);
   add_ = new QPushButton(QStringLiteral("Add NewMod"), this);
@@ -64,7 +74,9 @@ MainDialog::MainDialog(Pickers pickers)
   label_ = new QLabel(QStringLiteral("Extract To"), this);
   browse_ = new QPushButton(QStringLiteral("Browse"), this);
   folder_box_ = new QComboBox(this);
+}
 
+void MainDialog::LayOutControls() {
   list_->setGeometry(FromUnits(0, 0, 110, 100));
   add_->setGeometry(FromUnits(115, 5, 50, 15));
   install_->setGeometry(FromUnits(115, 85, 50, 15));
@@ -73,7 +85,9 @@ MainDialog::MainDialog(Pickers pickers)
   browse_->setGeometry(FromUnits(115, 110, 50, 15));
   folder_box_->setGeometry(FromUnits(0, 110, 110, 15));
   setFixedSize(TemplateSize());
+}
 
+void MainDialog::SetUpControls() {
   // Rows stay in mod-number order; a long name is cut, not scrolled to.
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -88,13 +102,18 @@ MainDialog::MainDialog(Pickers pickers)
   folder_box_->setMaxVisibleItems(8);
   folder_box_->setAcceptDrops(false);
   folder_box_->lineEdit()->setAcceptDrops(false);
+}
+
+void MainDialog::SetTabOrder() {
   setTabOrder(list_, add_);
   setTabOrder(add_, install_);
   setTabOrder(install_, remove_);
   setTabOrder(remove_, browse_);
   setTabOrder(browse_, folder_box_);
   list_->setFocus();
+}
 
+void MainDialog::ConnectCommands() {
   const auto dispatch = [](Command command) { return [command] { DispatchCommand(command); }; };
   connect(add_, &QPushButton::clicked, this, dispatch(AddModButton));
   connect(install_, &QPushButton::clicked, this, dispatch(InstallButton));

@@ -58,19 +58,28 @@ class MainDialog final : public QDialog, public Window {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // The constructor's steps, in order.
+  void MeasureFont();
+  void CreateControls();
+  void LayOutControls();
+  void SetUpControls();
+  void SetTabOrder();
+  // Turns the user's actions into the core's commands.
+  void ConnectCommands();
+
   // Dialog units to pixels of the dialog's font, as Windows maps them.
   QRect FromUnits(int x, int y, int width, int height) const;
   QSize TemplateSize() const;
 
   Pickers pickers_;
 
-  QListWidget* list_;
-  QPushButton* add_;
-  QPushButton* install_;
-  QPushButton* remove_;
-  QLabel* label_;
-  QPushButton* browse_;
-  QComboBox* folder_box_;
+  QListWidget* list_ = nullptr;
+  QPushButton* add_ = nullptr;
+  QPushButton* install_ = nullptr;
+  QPushButton* remove_ = nullptr;
+  QLabel* label_ = nullptr;
+  QPushButton* browse_ = nullptr;
+  QComboBox* folder_box_ = nullptr;
 
   int base_horizontal_ = 0;  // average character width of the dialog's font
   int base_vertical_ = 0;    // its line height
