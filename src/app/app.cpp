@@ -5,7 +5,7 @@
 #include "app/background.h"
 #include "app/texts.h"
 #include "app/toggle.h"
-#include "engine/install.h"
+#include "engine/repair.h"
 #include "rules/paths.h"
 #include "engine/record.h"
 #include "platform/text.h"
@@ -51,6 +51,8 @@ bool StartUpFrom(const std::string& executable_path) {
                      NarrowToUtf8(ExecutableFolder(executable_path)));
     return false;
   }
+  // The records live beside the settings file, as all of the program's state.
+  SetRecordFolder(ProgramDirectory + kRecordFolderName + kPathSeparator);
   RestoreWindowPosition();
   // Saving at once finds an unwritable settings file before the user has
   // changed anything; later failures would otherwise repeat on every move.
@@ -64,7 +66,6 @@ bool StartUpFrom(const std::string& executable_path) {
 }
 
 void RepairAtStartUp() {
-  SetRecordFolder(ProgramDirectory + kRecordFolderName + kPathSeparator);
   const RepairReport report = RepairInterruptedCommand([](const Plan& plan) {
     switch (plan.kind) {
       case PlanKind::Install:

@@ -21,8 +21,8 @@ bool StartUpFrom(const std::string& executable_path);
 // the user's configuration folder when its own folder is not its to write.
 bool StartUpIn(const std::string& folder);
 
-// Sets the record folder beside the settings file and finishes or undoes a
-// command a crash interrupted; tells the user what it did.
+// Finishes or undoes a command a crash interrupted, from the record folder
+// StartUpFrom set; tells the user what it did.
 void RepairAtStartUp();
 // Beside the settings file: the install records and a running command's plan.
 constexpr const char* kRecordFolderName = "Quorvantel.records";

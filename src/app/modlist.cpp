@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/texts.h"
-#include "engine/install.h"
+#include "engine/renumber.h"
 #include "rules/paths.h"
 #include "platform/text.h"
 #include "settings/settings.h"

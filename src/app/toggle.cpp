@@ -6,6 +6,7 @@
 
 #include "app/texts.h"
 #include "engine/install.h"
+#include "engine/uninstall.h"
 #include "platform/files.h"
 #include "rules/paths.h"
 #include "engine/record.h"
