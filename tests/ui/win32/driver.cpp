@@ -137,22 +137,41 @@ void RemoveTree(const std::string& path) {
   RemoveTreeWide(std::wstring(path.begin(), path.end()));
 }
 
+std::wstring FromAnsi(const std::string& ansi) {
+  std::wstring out(ansi.size() + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0],
+                                    static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+std::string ToAnsi(const std::wstring& wide) {
+  std::string out(wide.size() * 2 + 1, '\0');
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &out[0],
+                                    static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+// Through the wide calls under the prefix, which reach any depth; names as
+// the ANSI calls would give them.
 void SnapshotInto(const std::string& root, const std::string& prefix,
                   std::map<std::string, std::string>& out) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((root + "\\" + prefix + "*").c_str(), &entry);
+  const std::wstring folder = L"\\\\?\\" + FromAnsi(root) + L"\\" + FromAnsi(prefix);
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string relative = prefix + name;
+    const std::wstring wide = entry.cFileName;
+    if (wide == L"." || wide == L"..") continue;
+    const std::string relative = prefix + ToAnsi(wide);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       out[relative] = "<dir>";
       SnapshotInto(root, relative + "\\", out);
       continue;
     }
-    HANDLE file = CreateFileA((root + "\\" + relative).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW((folder + wide).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     std::string content;
     if (file != INVALID_HANDLE_VALUE) {
       char buffer[4096];
@@ -164,7 +183,7 @@ void SnapshotInto(const std::string& root, const std::string& prefix,
       content = "<unreadable>";
     }
     out[relative] = content;
-  } while (FindNextFileA(search, &entry));
+  } while (FindNextFileW(search, &entry));
   FindClose(search);
 }
 
@@ -201,18 +220,25 @@ std::string TempFolder::Join(const std::string& relative) const {
   return out;
 }
 
+namespace {
+// Paths of the tests' own making are ASCII; the prefix reaches any length.
+std::wstring Long(const std::string& ascii) {
+  return L"\\\\?\\" + std::wstring(ascii.begin(), ascii.end());
+}
+}  // namespace
+
 void TempFolder::MakeDir(const std::string& relative) const {
   std::string full = Join(relative);
   for (std::size_t at = path_.size() + 1; at != std::string::npos;) {
     at = full.find('\\', at + 1);
-    CreateDirectoryA(full.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(Long(full.substr(0, at)).c_str(), nullptr);
   }
 }
 
 void TempFolder::Write(const std::string& relative, const std::string& bytes) const {
   const std::size_t cut = relative.find_last_of('/');
   if (cut != std::string::npos) MakeDir(relative.substr(0, cut));
-  HANDLE file = CreateFileA(Join(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(Long(Join(relative)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail("cannot write " + Join(relative));
   DWORD written = 0;

@@ -236,6 +236,66 @@ TEST_F(Scenario, InstallThenUninstallRestoresFolderByteForByte) {
   EXPECT_EQ(Setting(Ini(), "FileNo0", "Extracted"), "0");
 }
 
+// Paths past Windows' old limit of 260 characters: a mod whose folders go
+// more than 300 characters deep, installed and taken back byte for byte, from
+// an archive whose own path is longer than 260 (stored by hand: the
+// open-file dialog is not what is under test).
+TEST_F(Scenario, DeepModsAndLongArchivePathsRoundTrip) {
+  MakeGame();
+  std::string deep;
+  for (char c = 'a'; c < 'g'; ++c) deep += std::string(52, c) + "/";
+  std::string shelf;
+  for (char c = 'p'; c < 'u'; ++c) shelf += std::string(55, c) + "/";
+  const std::string name = shelf + "deep.zip";
+  WriteMod(name, {{deep + "model.bin", std::string(5000, '\x7f')},
+                  {deep + "readme.txt", "deep"},
+                  {"data/config.ini", "[video]\r\nwidth=1920\r\n"}});
+  ASSERT_GT(Mod(name).size(), 260u);
+  ASSERT_GT(root.Join("game/" + deep).size(), 300u);
+  ASSERT_TRUE(WritePrivateProfileStringA("FileNo0", "FileName", Mod(name).c_str(), Ini().c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("FileNo0", "ExtractTo", Game().c_str(), Ini().c_str()));
+  const auto before = Snapshot(Game());
+  RunningApp app(App());
+  app.SelectRow(0);
+  ASSERT_EQ(app.Text(InstallButton), "Install");
+  app.Click(InstallButton);
+  EXPECT_EQ(app.Text(InstallButton), "UnInstall");
+  const auto installed = Snapshot(Game());
+  EXPECT_EQ(installed.at(deep + "model.bin"), std::string(5000, '\x7f'));
+  EXPECT_EQ(installed.at("data/config.qvs"), before.at("data/config.ini"));
+  app.Click(InstallButton);
+  EXPECT_EQ(app.Text(InstallButton), "Install");
+  auto after = Snapshot(Game());
+  for (auto item = after.begin(); item != after.end();) {  // the mod's folders stay
+    item = item->second == "<dir>" && before.count(item->first) == 0 ? after.erase(item) : ++item;
+  }
+  EXPECT_EQ(after, before);
+}
+
+// The running game, or a virus scanner, holds an installed file without
+// sharing it for a moment while the uninstall runs: the uninstall waits for
+// it and takes back everything.
+TEST_F(Scenario, AFileHeldForAMomentDuringTheUninstallIsWaitedFor) {
+  MakeGame();
+  WriteMod("hd.zip", {{"data/config.ini", "[video]\r\nwidth=1920\r\n"}, {"hd.txt", "hd"}});
+  const auto before = Snapshot(Game());
+  RunningApp app(App());
+  AddWithFolder(app, "hd.zip", Game());
+  app.Click(InstallButton);
+  ASSERT_EQ(app.Text(InstallButton), "UnInstall");
+  const HANDLE held = CreateFileA(root.Join("game/hd.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(500);
+    CloseHandle(held);
+  });
+  app.Click(InstallButton);
+  release.join();
+  EXPECT_EQ(app.Text(InstallButton), "Install");
+  EXPECT_EQ(Snapshot(Game()), before);
+}
+
 // Killed half-way through the extraction, as by a crash or Task Manager: the
 // next start puts the folder back as it was before the click, and says so.
 TEST_F(Scenario, AnInstallKilledHalfWayIsUndoneAtTheNextStart) {
