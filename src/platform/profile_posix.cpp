@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/profile.h"
 
 namespace {
@@ -238,22 +239,9 @@ std::string Trimmed(const char* value) {
   return text;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Writes `data` to a temporary file beside `file`, flushes it and renames it
-// over `file`, so that a crash leaves the old or the new file, never a mix.
-// `written` receives the new file's identity.
+// Writes `data` as `file` with the one atomic writer (atomic_file.h): a
+// crash leaves the old file or the new, never a mix. The new file keeps the
+// old one's permissions. `written` receives its identity.
 bool ReplaceFile(const std::string& file, const std::string& data, Identity& written) {
   mode_t mode = 0644;
   struct stat st;
@@ -263,17 +251,17 @@ bool ReplaceFile(const std::string& file, const std::string& data, Identity& wri
     if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
     mode = st.st_mode & 07777;
   }
-  std::string temp = file + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
-  if (fd < 0) return false;
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0 && fstat(fd, &st) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok && rename(temp.c_str(), file.c_str()) == 0) {
-    written = IdentityOf(st);
-    return true;
+  const std::string temp = WriteTemporaryFile(file, data, PlatformDiskCalls());
+  if (temp.empty()) return false;
+  if (chmod(temp.c_str(), mode) != 0) {
+    unlink(temp.c_str());
+    return false;
   }
-  unlink(temp.c_str());
-  return false;
+  if (!PutTemporaryInPlace(temp, file, true, PlatformDiskCalls()) || stat(file.c_str(), &st) != 0) {
+    return false;
+  }
+  written = IdentityOf(st);
+  return true;
 }
 
 // The first key of the name in the section (its stored name and value), or
