@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -99,21 +100,18 @@ void MakeDirs(const std::string& path) {
 #endif
 }
 
-void SnapshotInto(const std::string& root, const std::string& relative,
-                  std::map<std::string, std::string>& out) {
+// Calls `visit` with every file and folder below `root`, a folder before
+// what it holds: its path relative to `root` ('/' separated), its full path,
+// and whether it is a folder.
+void Walk(const std::string& root, const std::string& relative,
+          const std::function<void(const std::string&, const std::string&, bool)>& visit) {
   const std::string here = relative.empty() ? root : root + kSep + Native(relative);
   for (const std::string& name : List(here)) {
     const std::string rel = relative.empty() ? name : relative + "/" + name;
     const std::string full = here + kSep + name;
-    if (IsDir(full)) {
-      out[rel] = "<dir>";
-      SnapshotInto(root, rel, out);
-    } else {
-      std::ifstream in(full, std::ios::binary);
-      std::ostringstream content;
-      content << in.rdbuf();
-      out[rel] = content.str();
-    }
+    const bool folder = IsDir(full);
+    visit(rel, full, folder);
+    if (folder) Walk(root, rel, visit);
   }
 }
 
@@ -196,43 +194,37 @@ void SetReadOnly(const std::string& path, bool read_only) {
 
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> out;
-  SnapshotInto(root, "", out);
+  Walk(root, "", [&out](const std::string& rel, const std::string& full, bool folder) {
+    if (folder) {
+      out[rel] = "<dir>";
+      return;
+    }
+    std::ifstream in(full, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    out[rel] = content.str();
+  });
   return out;
 }
 
-namespace {
-
-void AttributesInto(const std::string& root, const std::string& relative,
-                    std::map<std::string, std::string>& out) {
-  const std::string here = relative.empty() ? root : root + kSep + Native(relative);
-  for (const std::string& name : List(here)) {
-    const std::string rel = relative.empty() ? name : relative + "/" + name;
-    const std::string full = here + kSep + name;
-    if (IsDir(full)) {
-      AttributesInto(root, rel, out);
-      continue;
-    }
+std::map<std::string, std::string> Attributes(const std::string& root) {
+  std::map<std::string, std::string> out;
+  Walk(root, "", [&out](const std::string& rel, const std::string& full, bool folder) {
+    if (folder) return;
 #ifdef _WIN32
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(full.c_str(), GetFileExInfoStandard, &data)) continue;
+    if (!GetFileAttributesExA(full.c_str(), GetFileExInfoStandard, &data)) return;
     const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     out[rel] = std::to_string(data.dwFileAttributes & kept) + " " +
                std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
                std::to_string(data.ftLastWriteTime.dwLowDateTime);
 #else
     struct stat st;
-    if (lstat(full.c_str(), &st) != 0) continue;
+    if (lstat(full.c_str(), &st) != 0) return;
     out[rel] = std::to_string(st.st_mode & 07777) + " " + std::to_string(st.st_mtim.tv_sec) + ":" +
                std::to_string(st.st_mtim.tv_nsec);
 #endif
-  }
-}
-
-}  // namespace
-
-std::map<std::string, std::string> Attributes(const std::string& root) {
-  std::map<std::string, std::string> out;
-  AttributesInto(root, "", out);
+  });
   return out;
 }
 
