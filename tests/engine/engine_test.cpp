@@ -6,10 +6,12 @@
 #include <fstream>
 
 #include "app/app.h"
+#include "app/background.h"
 #include "platform/files.h"
 #include "engine/install.h"
 #include "engine/record.h"
 #include "app/modlist.h"
+#include "app/texts.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
 #include "support/fault.h"
