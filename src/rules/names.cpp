@@ -3,19 +3,11 @@
 #include <cstring>
 
 #include "platform/text.h"
+#include "rules/case_fold.h"
 
 namespace {
 
-bool EqualsAsciiNoCase(const std::string& a, const char* b) {
-  const std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = a[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != b[i]) return false;
-  }
-  return true;
-}
+bool EqualsAsciiNoCase(const std::string& a, const char* b) { return FoldCase(a) == FoldCase(b); }
 
 // Windows opens the device instead of a file for these, whatever follows the
 // first dot.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "rules/case_fold.h"
 #include "rules/names.h"
 
 namespace zip {
@@ -41,17 +42,7 @@ std::string TargetKey(const std::vector<std::string>& parts, std::size_t count) 
     if (k > 0) key += '/';
     key += parts[k];
   }
-#ifdef _WIN32
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(key[i]);
-    if (IsLeadByte(c) && i + 1 < key.size()) {
-      ++i;
-    } else if (c >= 'A' && c <= 'Z') {
-      key[i] = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-#endif
-  return key;
+  return FileKey(key);
 }
 
 // "./readme.txt" and "data/./y.txt" name the files "readme.txt" and
