@@ -697,14 +697,19 @@ void RunScenario(const std::string& name, const Mod& mod, bool over_originals,
       // "Check Files" from the row's menu, until its report shows: every
       // file as installed (the first line's count).
       failure = &Result(check_case).failure;
+      Responsiveness check_probe(app.dialog());
       const auto check_start = Clock::now();
       const std::wstring report = app.PickFromMenu(app.OpenMenu(), 0);
       const double check_seconds = Seconds(Clock::now() - check_start);
+      const double check_unresponsive = check_probe.Stop();
       const std::wstring first = report.substr(0, report.find(L'\n'));
       if (first.substr(first.rfind(L' ') + 1) != std::to_wstring(mod.files.size()))
         Fail("Check Files reported " + Utf8(report));
-      Note("%s: %.2f s\n", check_case.c_str(), check_seconds);
+      Note("%s: %.2f s, unresponsive %.0f ms\n", check_case.c_str(), check_seconds,
+           check_unresponsive);
       Result(check_case).seconds.push_back(check_seconds);
+      Result(check_case).unresponsive_ms =
+          std::max(Result(check_case).unresponsive_ms, check_unresponsive);
       wrong = Compare(game, installed);
       if (!wrong.empty()) Fail("after checking: " + wrong);
 
