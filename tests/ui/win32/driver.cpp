@@ -544,12 +544,21 @@ void RunningApp::DropFiles(const std::vector<std::wstring>& paths) {
   });
 }
 
-HWND RunningApp::OpenMenu() {
+HWND RunningApp::OpenMenu(int row) {
   HWND dialog = dialog_;
   HWND list = Control(ModList);
-  // What the list sends its parent for the menu key: no position.
-  Begin([dialog, list] {
-    SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+  // What the list sends its parent: for the menu key no position, for a
+  // right click where it was, on the screen.
+  POINT at = {-1, -1};
+  if (row >= 0) {
+    RECT item = {};
+    if (Send(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+      Fail("no row " + std::to_string(row));
+    at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(list, &at);
+  }
+  Begin([dialog, list, at] {
+    SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
   });
   struct Search {
     DWORD pid;

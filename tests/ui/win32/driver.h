@@ -87,9 +87,10 @@ class RunningApp {
   // Drops `paths` onto the list as the file manager would: a WM_DROPFILES
   // with a real HDROP. It must finish without opening any window.
   void DropFiles(const std::vector<std::wstring>& paths);
-  // The menu of the selected row, opened with the menu key (Shift+F10).
-  // The menu's window, once it shows; CloseMenu (or PickFromMenu) follows.
-  HWND OpenMenu();
+  // The menu of `row`, opened as a right click on it does, or of the
+  // selected row (-1) as the menu key (Shift+F10) does. The menu's window,
+  // once it shows; CloseMenu (or PickFromMenu) follows.
+  HWND OpenMenu(int row = -1);
   void CloseMenu(HWND menu);
   // Picks the menu's `item`-th entry (0 first) by the keyboard. Returns the
   // text of the box it opened (captioned as the dialog: it reports), after

@@ -610,7 +610,8 @@ TEST_F(Scenario, CheckFilesNamesAFileEditedSinceTheInstall) {
   root.Write("game/data/hd.pak", "edited");
   const auto before = Snapshot(Game());
   const auto settings = Snapshot(App());
-  const std::wstring text = app.PickFromMenu(app.OpenMenu(), 0);
+  app.CloseMenu(app.OpenMenu());  // the menu key on the selected row
+  const std::wstring text = app.PickFromMenu(app.OpenMenu(0), 0);  // a right click
   EXPECT_NE(text.find(L"data\\hd.pak"), std::wstring::npos);
   EXPECT_NE(text.find(L": 1\n"), std::wstring::npos);  // one as installed, one changed
   EXPECT_EQ(text.find(L"config.ini"), std::wstring::npos);
