@@ -669,7 +669,9 @@ void RunScenario(const std::string& name, const Mod& mod, bool over_originals,
 
   const std::string install_case = name + " install";
   const std::string uninstall_case = name + " uninstall";
+  const std::string check_case = name + " check files";
   Result(install_case);
+  Result(check_case);
   Result(uninstall_case);
   std::string* failure = &Result(install_case).failure;
   try {
@@ -691,6 +693,25 @@ void RunScenario(const std::string& name, const Mod& mod, bool over_originals,
           std::max(Result(install_case).unresponsive_ms, t.unresponsive_ms);
       std::string wrong = Compare(game, installed);
       if (!wrong.empty()) Fail("after installing: " + wrong);
+
+      // "Check Files" from the row's menu, until its report shows: every
+      // file as installed (the first line's count).
+      failure = &Result(check_case).failure;
+      Responsiveness check_probe(app.dialog());
+      const auto check_start = Clock::now();
+      const std::wstring report = app.PickFromMenu(app.OpenMenu(), 0);
+      const double check_seconds = Seconds(Clock::now() - check_start);
+      const double check_unresponsive = check_probe.Stop();
+      const std::wstring first = report.substr(0, report.find(L'\n'));
+      if (first.substr(first.rfind(L' ') + 1) != std::to_wstring(mod.files.size()))
+        Fail("Check Files reported " + Utf8(report));
+      Note("%s: %.2f s, unresponsive %.0f ms\n", check_case.c_str(), check_seconds,
+           check_unresponsive);
+      Result(check_case).seconds.push_back(check_seconds);
+      Result(check_case).unresponsive_ms =
+          std::max(Result(check_case).unresponsive_ms, check_unresponsive);
+      wrong = Compare(game, installed);
+      if (!wrong.empty()) Fail("after checking: " + wrong);
 
       failure = &Result(uninstall_case).failure;
       t = RunCommand(app, "Install", options.timeout);

@@ -59,26 +59,32 @@ void FillExtractHistory() {
 }
 
 void AddMod() {
-  Window& window = MainWindow();
   std::string path;
   // An empty name would end the list at this record on the next start.
-  if (!window.ChooseArchiveFile(path) || path.empty()) return;
+  if (!MainWindow().ChooseArchiveFile(path) || path.empty()) return;
+  AddModFile(path);
+}
+
+bool AddModFile(const std::string& path) {
+  Window& window = MainWindow();
+  if (path.empty()) return true;
   // The chooser has refused what it cannot name or store; a line break,
   // which a Linux name may hold, would end the record's line and start one
   // of the path's own making. Refused before anything is written.
   if (path.find_first_of("\r\n") != std::string::npos) {
     window.ShowError(kProcessingError);
-    return;
+    return true;
   }
   if (!WriteFileName(ModCount, path.c_str())) {
     ReportSettingsWriteFailure();
-    return;
+    return false;
   }
   window.AppendRow(DisplayName(path), ModCount);
   ++ModCount;
   // A record that sat behind a hole now follows on; taking it into the list
   // keeps the next add from writing over it.
   LoadModList();
+  return true;
 }
 
 void RemoveMod() {

@@ -31,3 +31,24 @@ const char* const kPathNotRepresentable =
     "選択されたパスには、このシステムの文字コードで表せない文字が含まれているため、"
     "使用できません。";
 const char* const kPathTooLong = "選択されたパスが長すぎるため、使用できません。";
+
+const char* const kMenuCheckFiles = "Check Files";
+const char* const kMenuOpenFolder = "Open Folder";
+const char* const kMenuShowArchive = "Show Archive";
+const char* const kCheckIntact = "インストール時のままのファイル: ";
+const char* const kCheckChanged = "インストール後に変更されたファイル: ";
+const char* const kCheckMissing = "見つからないファイル: ";
+const char* const kCheckUnreadable = "他のプログラムが使用中で読めなかったファイル: ";
+const char* const kCheckChangedMark = "変更: ";
+const char* const kCheckMissingMark = "なし: ";
+const char* const kCheckNoBackups = "このMODが退避した元のファイルはありません。";
+const char* const kCheckBackupsKept = "退避した元のファイルはすべて残っています: ";
+const char* const kCheckBackupsGone = "退避した元のファイルのうち、見つからないもの: ";
+const char* const kCheckNoRecord =
+    "このMODにはインストールの記録がないため、ファイルを確認できません。\n"
+    "インストールされていないか、以前のバージョンでインストールされたMODです。";
+const char* const kCheckUnreadableRecord = "インストールの記録を読み込めませんでした。";
+const char* const kNoFolderSet = "このMODの解凍先が設定されていません。";
+const char* const kFolderGone = "解凍先のフォルダが見つかりません。";
+const char* const kArchiveGone = "MODのファイルが見つかりません。";
+const char* const kShellOpenFailed = "フォルダを開けませんでした。";

@@ -36,3 +36,28 @@ extern const char* const kProgramDirectoryTooLong;
 // A path chosen in a dialog that the program cannot use; the path follows.
 extern const char* const kPathNotRepresentable;
 extern const char* const kPathTooLong;
+
+// The menu of a mod's row. Its boxes report rather than fail: they have the
+// caption kInfoBoxCaption (window.h).
+extern const char* const kMenuCheckFiles;
+extern const char* const kMenuOpenFolder;
+extern const char* const kMenuShowArchive;
+// "Check Files": the counts, each followed by its number.
+extern const char* const kCheckIntact;
+extern const char* const kCheckChanged;
+extern const char* const kCheckMissing;
+extern const char* const kCheckUnreadable;
+// Prefixes of the listed files that differ.
+extern const char* const kCheckChangedMark;
+extern const char* const kCheckMissingMark;
+// The originals the install moved aside.
+extern const char* const kCheckNoBackups;
+extern const char* const kCheckBackupsKept;  // every one is there; the count follows
+extern const char* const kCheckBackupsGone;  // the count follows, then their backup names
+extern const char* const kCheckNoRecord;
+extern const char* const kCheckUnreadableRecord;
+// "Open Folder" and "Show Archive"; the path follows where there is one.
+extern const char* const kNoFolderSet;
+extern const char* const kFolderGone;
+extern const char* const kArchiveGone;
+extern const char* const kShellOpenFailed;

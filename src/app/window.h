@@ -26,6 +26,8 @@ constexpr int kExitStatus = 1;
 
 // Caption of every error message box.
 constexpr const char* kErrorCaption = "Error has Occured!";
+// Caption of a box that reports rather than fails (the dialog's own title).
+constexpr const char* kInfoBoxCaption = "Quorvantel Ver1.3";
 
 class Window {
  public:
@@ -47,6 +49,14 @@ class Window {
   // Modal message box with kErrorCaption and one OK button. `utf8_text` is
   // UTF-8 whatever the platform's narrow encoding is.
   virtual void ShowError(const std::string& utf8_text) = 0;
+  // The same with kInfoBoxCaption.
+  virtual void ShowInfo(const std::string& utf8_text) = 0;
+  // The system's file manager on `folder` (narrow encoding); false when it
+  // could not be started.
+  virtual bool OpenInFileManager(const std::string& folder) = 0;
+  // The file manager on `file`'s folder, with the file selected where the
+  // platform can.
+  virtual bool ShowFileInFileManager(const std::string& file) = 0;
 
   // Open-file dialog for a mod archive. False when the user cancels.
   virtual bool ChooseArchiveFile(std::string& path) = 0;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/mod_menu.h"
 #include "app/texts.h"
 #include "support/fault.h"
 #include "settings/settings.h"
@@ -131,6 +132,33 @@ TEST_F(ModListTest, AddingWritesTheNextNumberAndLeavesTheSelection) {
   EXPECT_EQ(ReadSections(), (Sections{{"FileNo0", {{"FileName", kA}}},
                                       {"FileNo1", {{"FileName", kB}}}}));
   EXPECT_TRUE(window.errors.empty());
+}
+
+// Dropped files are added as chosen ones, in the order of the drop; a
+// folder among them is passed over.
+TEST_F(ModListTest, DroppingAddsEachFileInOrderPassingOverFolders) {
+  Start(Record(0, "FileName=" + std::string(kA) + "\r\n"));
+  window.selected = 0;
+  box.MakeDir("drop/folder.zip");
+  box.WriteFile("drop/z.zip", "PK");
+  const std::string folder = box.Join("drop/folder.zip");
+  const std::string z = box.Join("drop/z.zip");
+
+  DropFiles({z, folder, kB});
+  EXPECT_EQ(window.rows, (Rows{{"alpha.zip", 0}, {"z.zip", 1}, {"beta.zip", 2}}));
+  EXPECT_EQ(ModCount, 3);
+  EXPECT_EQ(window.selected, 0);
+  EXPECT_EQ(ReadSections(), (Sections{{"FileNo0", {{"FileName", kA}}},
+                                      {"FileNo1", {{"FileName", z}}},
+                                      {"FileNo2", {{"FileName", kB}}}}));
+  EXPECT_TRUE(window.errors.empty());
+
+  // An unwritable file stops the drop at its first path, once.
+  SetReadOnly(true);
+  DropFiles({kC, kC});
+  SetReadOnly(false);
+  EXPECT_EQ(window.rows.size(), 3u);
+  EXPECT_EQ(window.errors, std::vector<std::string>{WriteErrorText()});
 }
 
 TEST_F(ModListTest, AddingFillsAHoleAndNeverWritesOverTheRecordBehindIt) {

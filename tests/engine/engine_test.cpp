@@ -7,6 +7,8 @@
 
 #include "app/app.h"
 #include "app/background.h"
+#include "app/mod_menu.h"
+#include "app/texts.h"
 #include "platform/files.h"
 #include "engine/install.h"
 #include "engine/record.h"
@@ -205,6 +207,40 @@ TEST_F(EngineTest, ACloseDuringACommandWaitsForItsEnd) {
   EXPECT_EQ(window.install_caption, "UnInstall");
   EXPECT_EQ(window.ended_with, kExitStatus);
   EXPECT_EQ(ReadWindowValue("Left", 0), 321);
+}
+
+// "Check Files" reads the folder against the record and changes nothing:
+// not the folder, the settings file or the record.
+TEST_F(EngineTest, CheckFilesReportsChangedMissingAndLostBackupsAndChangesNothing) {
+  Record(0, "mod_mixed.zip");
+  Record(1, "mod_mixed.zip");
+  ModCount = 2;
+  Click(0);
+  ASSERT_TRUE(window.errors.empty());
+  game.WriteFile("new.txt", "edited\n");
+  ASSERT_EQ(DeleteRegularFile(game.Join("sub/deep/er/still/z.txt")), FileResult::Done);
+  ASSERT_EQ(DeleteRegularFile(game.Join("data/b.qvs")), FileResult::Done);
+  const State before = Whole();
+  window.captions_seen.clear();
+
+  RunMenuItem(0, MenuItem::CheckFiles);
+  RunMenuItem(1, MenuItem::CheckFiles);  // not installed: no record
+  const std::string s(1, kSep);
+  const std::string expected =
+      std::string(kCheckIntact) + "3\n" + kCheckChanged + "1\n" + kCheckMissing + "1\n" +
+      kCheckChangedMark + "new.txt\n" + kCheckMissingMark + "sub" + s + "deep" + s + "er" + s +
+      "still" + s + "z.txt\n\n" + kCheckBackupsGone + "1\ndata" + s + "b.qvs";
+  EXPECT_EQ(window.notices, (std::vector<std::string>{expected, kCheckNoRecord}));
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_EQ(window.captions_seen.front(), kProcessingCaption);
+  EXPECT_TRUE(Whole() == before);
+
+  // Past ten files the rest are counted.
+  VerifyReport many;
+  for (int i = 0; i < 12; ++i) many.differences.push_back({"f" + std::to_string(i), i % 2 == 0});
+  const std::string text = CheckFilesText(many, 0);
+  EXPECT_NE(text.find(std::string(kCheckChangedMark) + "f9\n(+2)\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("f10"), std::string::npos);
 }
 
 TEST_F(EngineTest, InstallSavesOriginalsAndWritesTheModsFiles) {

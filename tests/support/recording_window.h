@@ -25,6 +25,9 @@ class RecordingWindow : public Window {
   bool install_enabled = false;
   std::vector<std::string> errors;          // texts of the message boxes, in order
   std::vector<std::string> captions_seen;   // every caption set, in order
+  std::vector<std::string> notices;         // texts of the informational boxes, in order
+  std::vector<std::string> shell_calls;     // "open <folder>" / "show <file>", in order
+  bool shell_answer = true;                 // whether the file manager could be started
 
   // Scripted answers: empty queue means the user cancels.
   std::deque<std::string> archive_choices;
@@ -54,6 +57,15 @@ class RecordingWindow : public Window {
   }
   void EnableInstall(bool enabled) override { install_enabled = enabled; }
   void ShowError(const std::string& utf8_text) override { errors.push_back(utf8_text); }
+  void ShowInfo(const std::string& utf8_text) override { notices.push_back(utf8_text); }
+  bool OpenInFileManager(const std::string& folder) override {
+    shell_calls.push_back("open " + folder);
+    return shell_answer;
+  }
+  bool ShowFileInFileManager(const std::string& file) override {
+    shell_calls.push_back("show " + file);
+    return shell_answer;
+  }
   bool ChooseArchiveFile(std::string& path) override { return Take(archive_choices, path); }
   bool BrowseForFolder(std::string& folder) override { return Take(folder_choices, folder); }
   bool GetPosition(int& l, int& t) override {

@@ -86,10 +86,19 @@ bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, cons
   return AcceptPath(owner, chosen, true, kMaxExtractTo, folder);
 }
 
-void ShowErrorBox(QWidget* owner, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok,
-                  owner);
+bool AcceptDroppedPath(QWidget* owner, const QString& dropped, std::string& path) {
+  return AcceptPath(owner, dropped, false, kMaxFileName, path);
+}
+
+namespace {
+void ShowBox(QWidget* owner, const char* caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption), text, QMessageBox::Ok, owner);
   // Paths may hold '<' and '&': they are shown as they are.
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
+}  // namespace
+
+void ShowErrorBox(QWidget* owner, const QString& text) { ShowBox(owner, kErrorCaption, text); }
+
+void ShowInfoBox(QWidget* owner, const QString& text) { ShowBox(owner, kInfoBoxCaption, text); }

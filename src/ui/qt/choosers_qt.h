@@ -38,3 +38,10 @@ bool BrowseForFolderDialog(QWidget* owner, const std::string& start_folder, cons
 
 // Modal box over `owner` with the program's error caption and one OK button.
 void ShowErrorBox(QWidget* owner, const QString& text);
+// The same with the caption of a box that reports rather than fails.
+void ShowInfoBox(QWidget* owner, const QString& text);
+
+// A file dropped onto the list, checked as a chosen archive is. False for
+// a folder or what is no longer there (passed over), and, after a message,
+// for a path that cannot be stored.
+bool AcceptDroppedPath(QWidget* owner, const QString& dropped, std::string& path);

@@ -2,21 +2,31 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QUrl>
 #include <initializer_list>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "app/app.h"
 #include "app/background.h"
+#include "app/mod_menu.h"
 #include "app/texts.h"
 #include "settings/settings.h"
 
@@ -102,6 +112,73 @@ void MainDialog::SetUpControls() {
   folder_box_->setMaxVisibleItems(8);
   folder_box_->setAcceptDrops(false);
   folder_box_->lineEdit()->setAcceptDrops(false);
+  // Archives dropped onto the list are added as mods; a right click or the
+  // menu key opens a row's menu. The list's own drag and drop (moving rows)
+  // stays off: a row's place is its mod's number.
+  list_->setDragDropMode(QAbstractItemView::NoDragDrop);
+  list_->viewport()->setAcceptDrops(true);
+  list_->viewport()->installEventFilter(this);
+  list_->installEventFilter(this);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != list_ && watched != list_->viewport()) return QDialog::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (!drag->mimeData()->hasUrls() || CommandRunning()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!drop->mimeData()->hasUrls()) return false;
+      drop->acceptProposedAction();
+      // In the order the file manager lists them; what is not a local file
+      // (a web address) is no archive on this disk.
+      std::vector<std::string> paths;
+      for (const QUrl& url : drop->mimeData()->urls()) {
+        std::string path;
+        if (url.isLocalFile() && AcceptDroppedPath(this, url.toLocalFile(), path))
+          paths.push_back(path);
+      }
+      DropFiles(paths);
+      return true;
+    }
+    case QEvent::ContextMenu: {
+      auto* menu = static_cast<QContextMenuEvent*>(event);
+      if (CommandRunning()) return true;
+      if (menu->reason() == QContextMenuEvent::Keyboard) {
+        const int row = SelectedRow();
+        if (row < 0) return true;
+        const QRect item = list_->visualItemRect(list_->item(row));
+        ShowRowMenu(row, list_->viewport()->mapToGlobal(item.bottomLeft()));
+        return true;
+      }
+      const QPoint at = list_->viewport()->mapFromGlobal(menu->globalPos());
+      const QModelIndex index = list_->indexAt(at);
+      if (index.isValid()) ShowRowMenu(index.row(), menu->globalPos());
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void MainDialog::ShowRowMenu(int row, const QPoint& global) {
+  const MenuState state = MenuStateFor(row);
+  QMenu menu(this);
+  QAction* check = menu.addAction(QString::fromUtf8(kMenuCheckFiles));
+  QAction* open = menu.addAction(QString::fromUtf8(kMenuOpenFolder));
+  QAction* show = menu.addAction(QString::fromUtf8(kMenuShowArchive));
+  check->setEnabled(state.check_files);
+  open->setEnabled(state.open_folder);
+  show->setEnabled(state.show_archive);
+  QAction* picked = menu.exec(global);
+  if (picked == check) RunMenuItem(row, MenuItem::CheckFiles);
+  if (picked == open) RunMenuItem(row, MenuItem::OpenFolder);
+  if (picked == show) RunMenuItem(row, MenuItem::ShowArchive);
 }
 
 void MainDialog::SetTabOrder() {
@@ -212,6 +289,21 @@ void MainDialog::EnableInstall(bool enabled) { install_->setEnabled(enabled); }
 
 void MainDialog::ShowError(const std::string& utf8_text) {
   ShowErrorBox(this, FromUtf8(utf8_text));
+}
+
+void MainDialog::ShowInfo(const std::string& utf8_text) { ShowInfoBox(this, FromUtf8(utf8_text)); }
+
+bool MainDialog::OpenInFileManager(const std::string& folder) {
+  const QString path =
+      QFile::decodeName(QByteArray(folder.data(), static_cast<qsizetype>(folder.size())));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool MainDialog::ShowFileInFileManager(const std::string& file) {
+  // No desktop-independent way selects a file in its folder: the folder.
+  const QString path =
+      QFile::decodeName(QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
 bool MainDialog::ChooseArchiveFile(std::string& path) {

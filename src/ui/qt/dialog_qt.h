@@ -41,6 +41,9 @@ class MainDialog final : public QDialog, public Window {
   void SetInstallCaption(const std::string& text) override;
   void EnableInstall(bool enabled) override;
   void ShowError(const std::string& utf8_text) override;
+  void ShowInfo(const std::string& utf8_text) override;
+  bool OpenInFileManager(const std::string& folder) override;
+  bool ShowFileInFileManager(const std::string& file) override;
   bool ChooseArchiveFile(std::string& path) override;
   bool BrowseForFolder(std::string& folder) override;
   bool GetPosition(int& left, int& top) override;
@@ -56,6 +59,8 @@ class MainDialog final : public QDialog, public Window {
   // Escape, and through QDialog's close handling the close box too.
   void reject() override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Drops of files and the menu of a row, on the list.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // The constructor's steps, in order.
@@ -66,6 +71,8 @@ class MainDialog final : public QDialog, public Window {
   void SetTabOrder();
   // Turns the user's actions into the core's commands.
   void ConnectCommands();
+  // The menu of row `row` at `global` (screen coordinates).
+  void ShowRowMenu(int row, const QPoint& global);
 
   // Dialog units to pixels of the dialog's font, as Windows maps them.
   QRect FromUnits(int x, int y, int width, int height) const;

@@ -100,3 +100,7 @@ bool BrowseForFolderDialog(HWND owner, std::string& folder) {
   if (!has_path || chosen[0] == L'\0') return false;
   return AcceptPath(owner, chosen, kMaxExtractTo, folder);
 }
+
+bool AcceptDroppedPath(HWND owner, const std::wstring& dropped, std::string& path) {
+  return AcceptPath(owner, dropped, kMaxFileName, path);
+}

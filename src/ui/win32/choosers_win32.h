@@ -16,3 +16,7 @@ bool ChooseArchiveFileDialog(HWND owner, const std::string& initial_directory,
 // Folder browser. False on cancel, on a choice without a file-system path, or
 // on refusal; `folder` is then untouched.
 bool BrowseForFolderDialog(HWND owner, std::string& folder);
+
+// A path dropped onto the dialog, converted as a chosen archive is; false,
+// after the message, when it cannot be stored.
+bool AcceptDroppedPath(HWND owner, const std::wstring& dropped, std::string& path);

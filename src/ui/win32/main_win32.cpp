@@ -7,14 +7,19 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/background.h"
+#include "app/mod_menu.h"
+#include "app/texts.h"
 #include "settings/settings.h"
+#include "ui/win32/choosers_win32.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/window_win32.h"
 
@@ -157,6 +162,81 @@ LRESULT CALLBACK IgnoreDroppedFiles(HWND window, UINT message, WPARAM wParam, LP
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// Files dropped anywhere on the dialog but the folder box (which keeps its
+// own drops): each path in the order the file manager put them, each
+// converted as a chosen archive is. A path that cannot be stored is refused
+// with a message and passed over.
+void OnDropFiles(HWND dialog, HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    if (length == 0) continue;
+    std::wstring wide(length + 1, L'\0');
+    wide.resize(DragQueryFileW(drop, i, &wide[0], length + 1));
+    std::string path;
+    if (AcceptDroppedPath(dialog, wide, path)) paths.push_back(path);
+  }
+  DragFinish(drop);
+  DropFiles(paths);
+}
+
+// Ids of the items of a row's menu; none is a control's.
+enum : UINT { kCheckFilesItem = 40001, kOpenFolderItem, kShowArchiveItem };
+
+// A right click on a row of the list (`screen` where it was), or the menu
+// key or Shift+F10 (`screen` is (-1, -1)) on the selected row: the menu of
+// that mod, at the click or beside the row.
+void OnContextMenu(HWND dialog, HWND target, LPARAM screen) {
+  const HWND list = GetDlgItem(dialog, ModList);
+  if (target != list || CommandRunning()) return;
+  POINT at = {GET_X_LPARAM(screen), GET_Y_LPARAM(screen)};
+  int row = -1;
+  if (at.x == -1 && at.y == -1) {
+    row = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+    RECT item;
+    if (row < 0 || SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item)) ==
+                       LB_ERR)
+      return;
+    at = {item.left + (item.bottom - item.top) / 2, item.bottom};
+    ClientToScreen(list, &at);
+  } else {
+    POINT client = at;
+    ScreenToClient(list, &client);
+    const LRESULT hit =
+        SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+    // The high word is set for a point below the last row.
+    if (HIWORD(hit) != 0) return;
+    row = LOWORD(hit);
+  }
+  const MenuState state = MenuStateFor(row);
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  const auto add = [menu](UINT id, const char* text, bool enabled) {
+    AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), id,
+                WideFromUtf8(text).c_str());
+  };
+  add(kCheckFilesItem, kMenuCheckFiles, state.check_files);
+  add(kOpenFolderItem, kMenuOpenFolder, state.open_folder);
+  add(kShowArchiveItem, kMenuShowArchive, state.show_archive);
+  const UINT picked = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, dialog, nullptr));
+  DestroyMenu(menu);
+  switch (picked) {
+    case kCheckFilesItem:
+      RunMenuItem(row, MenuItem::CheckFiles);
+      break;
+    case kOpenFolderItem:
+      RunMenuItem(row, MenuItem::OpenFolder);
+      break;
+    case kShowArchiveItem:
+      RunMenuItem(row, MenuItem::ShowArchive);
+      break;
+    default:  // dismissed
+      break;
+  }
+}
+
 // While a command runs the close is remembered, and the dialog ends once the
 // command is over: never half-way through one.
 void CloseMainDialog(HWND dialog) {
@@ -169,6 +249,9 @@ void InitMainDialog(HWND dialog) {
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   const HWND folder_box = GetDlgItem(dialog, ExtractToBox);
   SetWindowSubclass(folder_box, IgnoreDroppedFiles, 0, 0);
+  // Archives dropped onto the list (or anywhere else on the dialog) are
+  // added as mods.
+  DragAcceptFiles(dialog, TRUE);
   // A drop-down combo box's window height is the extent of its open list.
   // The template's 15 units leave no room for the folder history: open it
   // eight rows deep.
@@ -206,7 +289,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
     PostMessageA(dialog, kRefreshAfterPick, 0, 0);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       MainDialog = dialog;
@@ -217,6 +300,12 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       return TRUE;
     case WM_COMMAND:
       OnCommand(dialog, wParam);
+      return TRUE;
+    case WM_DROPFILES:
+      OnDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      return TRUE;
+    case WM_CONTEXTMENU:
+      OnContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam);
       return TRUE;
     case WM_LBUTTONUP:
       DispatchCommand(CommandFrom(wParam));

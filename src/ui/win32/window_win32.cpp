@@ -1,5 +1,7 @@
 #include "ui/win32/window_win32.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <initializer_list>
 
@@ -80,6 +82,30 @@ void Win32Window::EnableInstall(bool enabled) {
 void Win32Window::ShowError(const std::string& utf8_text) {
   // Wide, so that the Japanese texts read right whatever the ANSI code page.
   ShowErrorBox(dialog_, WideFromUtf8(utf8_text));
+}
+
+void Win32Window::ShowInfo(const std::string& utf8_text) {
+  MessageBoxW(dialog_, WideFromUtf8(utf8_text).c_str(), WideFromUtf8(kInfoBoxCaption).c_str(),
+              MB_OK);
+}
+
+namespace {
+// ShellExecute reports success as a value above 32.
+bool ShellStarted(HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; }
+}  // namespace
+
+bool Win32Window::OpenInFileManager(const std::string& folder) {
+  const std::wstring wide = Widen(folder, CP_ACP);
+  return ShellStarted(
+      ShellExecuteW(dialog_, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+bool Win32Window::ShowFileInFileManager(const std::string& file) {
+  // Explorer opens the file's folder with the file selected; the quotes keep
+  // a comma or a space in the name from splitting its arguments.
+  const std::wstring arguments = L"/select,\"" + Widen(file, CP_ACP) + L"\"";
+  return ShellStarted(
+      ShellExecuteW(dialog_, nullptr, L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL));
 }
 
 bool Win32Window::ChooseArchiveFile(std::string& path) {

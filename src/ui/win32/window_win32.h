@@ -24,6 +24,9 @@ class Win32Window final : public Window {
   void SetInstallCaption(const std::string& text) override;
   void EnableInstall(bool enabled) override;
   void ShowError(const std::string& utf8_text) override;
+  void ShowInfo(const std::string& utf8_text) override;
+  bool OpenInFileManager(const std::string& folder) override;
+  bool ShowFileInFileManager(const std::string& file) override;
   bool ChooseArchiveFile(std::string& path) override;
   bool BrowseForFolder(std::string& folder) override;
   bool GetPosition(int& left, int& top) override;

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -459,6 +461,63 @@ class QtDialogTest : public QObject {
     QVERIFY(Snapshot(Game()) == uninstalled);
     QCOMPARE(app.CloseBox(), 1);
     QCOMPARE(Q(Setting(Ini(), "FileNo0", "Extracted")), QStringLiteral("0"));
+  }
+
+  // Files dropped onto the list become the next rows, in order, a folder
+  // passed over; a row's menu (the menu key) checks an installed mod's
+  // files, and offers only what applies to a mod.
+  void dropAddsArchivesInOrderAndTheMenuChecksFiles() {
+    MakeGame();
+    CopyMod("mod_mixed.zip", "mixed.zip");
+    CopyMod("mod_txt_dat.zip", "second.zip");
+    root->MakeDir("mods/folder.zip");
+    RunningApp app(App(), pickers);
+    QVERIFY(AddWithFolder(app, "mixed.zip", Game()));
+    QVERIFY(app.Click(InstallButton));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(Q(Mod("second.zip"))),
+                     QUrl::fromLocalFile(Q(Mod("folder.zip")))});
+    const QPoint at = app.List()->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(app.List()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(app.List()->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(app.Rows(), (QStringList{"mixed.zip", "second.zip"}));
+    QCOMPARE(app.SelectedRow(), 0);
+
+    root->WriteFile("game/new.txt", "edited");
+    const auto before = Snapshot(root->path());
+    // Picks the menu's first item once it is open, noting which are enabled.
+    QList<bool> enabled;
+    const auto pick_first = [&] {
+      QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        for (QAction* action : menu->actions()) enabled << action->isEnabled();
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+      });
+      QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint());
+      QApplication::sendEvent(app.List(), &key);
+      QVERIFY(RunningApp::WaitForCommand());
+    };
+    pick_first();
+    QCOMPARE(enabled, (QList<bool>{true, true, true}));
+    const QStringList shown = boxes->Take();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0].startsWith(Q(kInfoBoxCaption)), qPrintable(shown[0]));
+    QVERIFY2(shown[0].contains(Q(kCheckChangedMark) + "new.txt"), qPrintable(shown[0]));
+    QVERIFY(Snapshot(root->path()) == before);
+
+    // The dropped mod has no folder and no record.
+    enabled.clear();
+    app.SelectRow(1);
+    pick_first();
+    QCOMPARE(enabled, (QList<bool>{true, false, true}));
+    QCOMPARE(boxes->Take(), (QStringList{Shown(Q(kInfoBoxCaption), 1, Q(kCheckNoRecord))}));
+    QCOMPARE(app.CloseBox(), 1);
   }
 
   // The install runs off the dialog's thread: its controls are disabled

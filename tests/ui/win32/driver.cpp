@@ -1,9 +1,11 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -454,12 +456,15 @@ bool RunningApp::CommandRunning() const {
   return std::string(caption).compare(0, 10, "Processing") == 0;
 }
 
-std::wstring RunningApp::ReadAndDismiss(HWND box) {
+std::wstring RunningApp::ReadAndDismiss(HWND box, bool informational) {
   const std::wstring caption = WideText(box);
   HWND text = GetDlgItem(box, kMessageBoxText);
   if (text == nullptr) Fail("unexpected window \"" + Narrow(caption) + "\"");
   const std::wstring message = WideText(text);
-  if (caption != kErrorBoxCaption) Fail("message box captioned \"" + Narrow(caption) + "\"");
+  const std::wstring expected =
+      informational ? std::wstring(kDialogCaption, kDialogCaption + sizeof kDialogCaption - 1)
+                    : kErrorBoxCaption;
+  if (caption != expected) Fail("message box captioned \"" + Narrow(caption) + "\"");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   if (!WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kActionTimeout))
     Fail("message box did not close");
@@ -505,6 +510,91 @@ std::wstring RunningApp::ClickForMessage(int id) {
   if (box == nullptr) Fail("no message box appeared");
   std::wstring text = ReadAndDismiss(box);
   if (HWND more = WaitForPopup(box)) Fail("second message: " + Narrow(ReadAndDismiss(more)));
+  Finish();
+  return text;
+}
+
+void RunningApp::DropFiles(const std::vector<std::wstring>& paths) {
+  // A DROPFILES block followed by the wide paths, each ended by a NUL, and
+  // a NUL after the last.
+  std::wstring names;
+  for (const std::wstring& path : paths) names += path + L'\0';
+  names += L'\0';
+  std::string block(sizeof(DROPFILES) + names.size() * sizeof(wchar_t), '\0');
+  DROPFILES header = {};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = TRUE;
+  memcpy(&block[0], &header, sizeof header);
+  memcpy(&block[sizeof header], names.data(), names.size() * sizeof(wchar_t));
+  // An HDROP is an HGLOBAL, and one allocated GMEM_FIXED is the address of
+  // its memory: written into the program's own address space it is a real
+  // HDROP there. (A handle of this process would mean nothing in that one,
+  // and a posted WM_DROPFILES is not copied across.) DragFinish's free of it
+  // fails quietly; the block is the test's to leak.
+  void* remote = VirtualAllocEx(process_.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  if (remote == nullptr) Fail("cannot allocate the drop in the program");
+  SIZE_T written = 0;
+  if (!WriteProcessMemory(process_.hProcess, remote, block.data(), block.size(), &written) ||
+      written != block.size())
+    Fail("cannot write the drop into the program");
+  HWND dialog = dialog_;
+  Settle([dialog, remote] {
+    SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  });
+}
+
+HWND RunningApp::OpenMenu(int row) {
+  HWND dialog = dialog_;
+  HWND list = Control(ModList);
+  // What the list sends its parent: for the menu key no position, for a
+  // right click where it was, on the screen.
+  POINT at = {-1, -1};
+  if (row >= 0) {
+    RECT item = {};
+    if (Send(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+      Fail("no row " + std::to_string(row));
+    at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(list, &at);
+  }
+  Begin([dialog, list, at] {
+    SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+  });
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search = {process_.dwProcessId, nullptr};
+  const bool shown = WaitUntil(
+      [&] {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(param);
+              DWORD pid = 0;
+              GetWindowThreadProcessId(window, &pid);
+              if (pid != s->pid || !IsWindowVisible(window) || ClassOf(window) != "#32768")
+                return TRUE;
+              s->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      kActionTimeout);
+  if (!shown) Fail("no menu appeared");
+  return search.found;
+}
+
+void RunningApp::CloseMenu(HWND menu) {
+  PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  Finish();
+}
+
+std::wstring RunningApp::PickFromMenu(HWND menu, int item) {
+  for (int i = 0; i <= item; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  HWND box = WaitForPopup();
+  if (box == nullptr) Fail("no message box appeared");
+  std::wstring text = ReadAndDismiss(box, true);
   Finish();
   return text;
 }

@@ -84,6 +84,18 @@ class RunningApp {
   std::wstring AddMod(const std::wstring& archive);
   // Browse, then the folder browser pointed at `folder`. As AddMod.
   std::wstring BrowseFolder(const std::wstring& folder);
+  // Drops `paths` onto the list as the file manager would: a WM_DROPFILES
+  // with a real HDROP. It must finish without opening any window.
+  void DropFiles(const std::vector<std::wstring>& paths);
+  // The menu of `row`, opened as a right click on it does, or of the
+  // selected row (-1) as the menu key (Shift+F10) does. The menu's window,
+  // once it shows; CloseMenu (or PickFromMenu) follows.
+  HWND OpenMenu(int row = -1);
+  void CloseMenu(HWND menu);
+  // Picks the menu's `item`-th entry (0 first) by the keyboard. Returns the
+  // text of the box it opened (captioned as the dialog: it reports), after
+  // pressing OK.
+  std::wstring PickFromMenu(HWND menu, int item);
 
   // Clicks `id` and ends the process the moment `when` holds, as a crash
   // or Task Manager would. False when `when` never held before the click
@@ -108,7 +120,8 @@ class RunningApp {
   // the pending action finished without one.
   HWND WaitForPopup(HWND except = nullptr);
   void Finish();
-  std::wstring ReadAndDismiss(HWND box);
+  // `informational`: a box captioned as the dialog, not as an error.
+  std::wstring ReadAndDismiss(HWND box, bool informational = false);
   DWORD Close(std::function<void()> send);
 
   std::wstring startup_message_;

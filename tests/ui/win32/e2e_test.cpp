@@ -582,6 +582,44 @@ TEST_F(Scenario, SecondStartBringsTheFirstToTheFront) {
   EXPECT_EQ(first.CloseBox(), 1u);
 }
 
+// A drop of two archives and a folder, as the file manager hands it over:
+// the archives become the next rows, in order; the folder is passed over.
+TEST_F(Scenario, DroppedArchivesAreAddedInOrder) {
+  WriteMod("first.zip", {{"a.txt", "a"}});
+  WriteMod("second.zip", {{"b.txt", "b"}});
+  root.MakeDir("mods/folder.zip");
+  RunningApp app(App());
+  app.DropFiles({Wide(Mod("second.zip")), Wide(Mod("folder.zip")), Wide(Mod("first.zip"))});
+  EXPECT_EQ(app.Rows(), (std::vector<std::string>{"second.zip", "first.zip"}));
+  EXPECT_EQ(app.SelectedRow(), -1);
+  EXPECT_EQ(app.CloseBox(), 1u);
+  EXPECT_EQ(Setting(Ini(), "FileNo0", "FileName"), Mod("second.zip"));
+  EXPECT_EQ(Setting(Ini(), "FileNo1", "FileName"), Mod("first.zip"));
+}
+
+// "Check Files" from the row's menu names a file changed since the install,
+// and changes nothing.
+TEST_F(Scenario, CheckFilesNamesAFileEditedSinceTheInstall) {
+  MakeGame();
+  WriteMod("hd.zip", {{"data/config.ini", "[video]\r\nwidth=1920\r\n"},
+                      {"data/hd.pak", std::string(3000, '\x5c')}});
+  RunningApp app(App());
+  AddWithFolder(app, "hd.zip", Game());
+  app.Click(InstallButton);
+  ASSERT_EQ(app.Text(InstallButton), "UnInstall");
+  root.Write("game/data/hd.pak", "edited");
+  const auto before = Snapshot(Game());
+  const auto settings = Snapshot(App());
+  app.CloseMenu(app.OpenMenu());  // the menu key on the selected row
+  const std::wstring text = app.PickFromMenu(app.OpenMenu(0), 0);  // a right click
+  EXPECT_NE(text.find(L"data\\hd.pak"), std::wstring::npos);
+  EXPECT_NE(text.find(L": 1\n"), std::wstring::npos);  // one as installed, one changed
+  EXPECT_EQ(text.find(L"config.ini"), std::wstring::npos);
+  EXPECT_EQ(Snapshot(Game()), before);
+  EXPECT_EQ(Snapshot(App()), settings);  // the settings file and the record
+  EXPECT_EQ(app.CloseBox(), 1u);
+}
+
 // Not a check: leaves the dialog on screen for the screenshot script, which
 // sets QV_SCREENSHOT_DIR, captures the screen when "ready" appears there and
 // answers with "done".
@@ -599,6 +637,8 @@ TEST_F(Scenario, HoldForScreenshot) {
   ASSERT_EQ(app.Text(InstallButton), "UnInstall");
   SetForegroundWindow(app.dialog());
 
+  // With QV_SCREENSHOT_MENU set, the selected row's menu is open in it.
+  HWND menu = std::getenv("QV_SCREENSHOT_MENU") != nullptr ? app.OpenMenu() : nullptr;
   const std::string folder = WindowsPath(dir);
   const RECT rect = WindowRect(app.dialog());
   {
@@ -613,6 +653,7 @@ TEST_F(Scenario, HoldForScreenshot) {
     answered = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!answered) Sleep(50);
   }
+  if (menu != nullptr) app.CloseMenu(menu);
   ASSERT_TRUE(answered) << "no answer from the screenshot script";
   EXPECT_EQ(app.CloseBox(), 1u);
 }
