@@ -36,3 +36,22 @@ extern const char* const kProgramDirectoryTooLong;
 // A path chosen in a dialog that the program cannot use; the path follows.
 extern const char* const kPathNotRepresentable;
 extern const char* const kPathTooLong;
+
+// --- What went wrong, below a command's message -------------------------------
+// After an empty line, one line per problem: the file, kProblemSeparator and
+// why; the first kMaxProblemsShown, then "(+N)".
+#include <cstddef>
+
+#include "engine/problem.h"
+
+constexpr std::size_t kMaxProblemsShown = 10;
+extern const char* const kProblemSeparator;
+// Why, for each reason: the reader's refusals, the file seam's causes, and
+// the checks' own findings.
+const char* ArchiveRefusalText(ArchiveRefusal reason);
+const char* FileCauseText(FileCause cause);
+const char* ProblemKindText(ProblemKind kind);
+// A backup name that is taken: by the installed mod named at "%s" (as the
+// list shows it), or by the file at "%s", which no installed mod made.
+extern const char* const kBackupTakenByMod;
+extern const char* const kBackupTakenOnDisk;
