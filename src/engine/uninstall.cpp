@@ -197,10 +197,16 @@ CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
   // Committed: from here the uninstall only goes forward. Every file to go
   // was opened for deletion a moment ago; should one be held since, the
   // plan stays and the next start finishes the work.
-  if (FinishRemoval(plan, false, &meter, &problems) && DeleteRecord(n) && DeletePlan()) {
-    return CommandResult::Done;
+  if (!FinishRemoval(plan, false, &meter, &problems)) return CommandResult::UninstallFailed;
+  if (!DeleteRecord(n)) {
+    problems.StepFailed(RecordPath(n));
+    return CommandResult::UninstallFailed;
   }
-  return CommandResult::UninstallFailed;
+  if (!DeletePlan()) {
+    problems.StepFailed(PlanPath());
+    return CommandResult::UninstallFailed;
+  }
+  return CommandResult::Done;
 }
 
 }  // namespace

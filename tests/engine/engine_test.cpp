@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "app/app.h"
@@ -98,6 +99,27 @@ class EngineTest : public ::testing::Test {
     settings.Restore(state.settings);
   }
 
+  // A command's message names the file whose step failed: a line below its
+  // text starts with that file, relative to the game folder or in full (for
+  // a backup, the file it saves may be named instead: its name up to the
+  // backup extension is what must be there).
+  void ExpectNamed(const std::string& path) {
+    if (window.errors.empty() || path.empty()) return;
+    const std::string& message = window.errors.front();
+    bool toggle = false;  // the install command's; the list's own say nothing more
+    for (const char* text : {kProcessingError, kExtractionError, kUninstallError}) {
+      toggle = toggle || message.compare(0, std::strlen(text), text) == 0;
+    }
+    if (!toggle) return;
+    const std::string base = game.path() + kSep;
+    std::string file = path.compare(0, base.size(), base) == 0 ? path.substr(base.size()) : path;
+    const std::size_t name = file.find_last_of(kSep) == std::string::npos ? 0 : file.find_last_of(kSep) + 1;
+    const std::size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot >= name) file.erase(dot);
+    if (file.size() > 3 && file.compare(file.size() - 3, 3, "qvs") == 0) file.erase(file.size() - 3);
+    EXPECT_NE(message.find("\n\n" + file), std::string::npos) << message << "\nfailed: " << path;
+  }
+
   // Runs `command` from `before` with its k-th changing step held by
   // another program for two tries (the command must succeed) and for good,
   // failed (the command takes back what it did) and, again, crashed at (that
@@ -116,11 +138,13 @@ class EngineTest : public ::testing::Test {
         Reset(before);
         HoldFileOperation(k, hold);
         command();
+        const std::string held = FailedFilePath();
         FailFileOperation(0);
         if (hold > 0) {
           EXPECT_TRUE(Whole() == after);
           continue;
         }
+        ExpectNamed(held);
         RepairAtStartUp();
         const State now = Whole();
         EXPECT_TRUE(now == before || now == after);
@@ -131,11 +155,13 @@ class EngineTest : public ::testing::Test {
         FailFileOperation(k, crash);
         command();
         const int reached = FileOperationCount();
+        const std::string failed = FailedFilePath();
         FailFileOperation(0);
         if (reached < k) {  // it never got there: it succeeded
           EXPECT_TRUE(Whole() == after);
           return k - 1;
         }
+        if (!crash) ExpectNamed(failed);
         const State interrupted = Whole();
         for (int j = 1;; ++j) {
           Reset(interrupted);
