@@ -123,7 +123,9 @@ class InstallPlanner {
   bool PlanFile(const PlannedEntry& entry) {
     // A folder at a file's place would be moved aside whole.
     const FolderIndex::Kind target = index_.Lookup(entry.target);
-    if (target == FolderIndex::Kind::Folder) return Refuse(ProblemKind::FolderInTheWay, entry.target);
+    if (target == FolderIndex::Kind::Folder) {
+      return Refuse(ProblemKind::FolderInTheWay, entry.target);
+    }
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxPath)) {
       return Refuse(ProblemKind::NameTooLong, entry.target);
@@ -209,8 +211,8 @@ bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedE
         ArchiveHandle& mine = archives[worker];
         if (mine == nullptr) mine = worker == 0 ? archive : ArchiveOpenAgain(archive);
         if (mine == nullptr) {
-          problems.Add(
-              Problem(ProblemKind::ArchiveRefused, plan.record.archive, ArchiveRefusal::CannotRead));
+          const std::string& path = plan.record.archive;
+          problems.Add(Problem(ProblemKind::ArchiveRefused, path, ArchiveRefusal::CannotRead));
           return false;
         }
         ArchiveProblem damaged;

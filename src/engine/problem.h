@@ -13,7 +13,7 @@
 enum class ProblemKind {
   ArchiveRefused,   // the reader refused the archive or an entry: `refusal`
   StepFailed,       // a file call failed: `cause`
-  BackupTaken,      // the backup name is another's: `owner`'s record holds it, or it is `backup` on disk
+  BackupTaken,      // the backup name is taken: `owner`'s record holds it, or `backup` is on disk
   BackupShared,     // the mod has two files with one backup name, an original among them
   BackupOfModFile,  // a file or a folder of the mod stands where a backup goes
   FolderInTheWay,   // a folder where the mod has a file

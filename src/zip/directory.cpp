@@ -81,7 +81,8 @@ ArchiveRefusal Unsupported(const Record& r) {
   if ((r.flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedDirectory)) != 0) {
     return ArchiveRefusal::Encrypted;
   }
-  if (r.method != kStored && r.method != kDeflated) return ArchiveRefusal::UnknownMethod;  // 99, AES
+  // Method 99 (AES) included.
+  if (r.method != kStored && r.method != kDeflated) return ArchiveRefusal::UnknownMethod;
   // A link would be created as a file holding its target, or written through.
   const bool mode_in_attributes = r.host == kHostUnix || r.host == kHostMacOs;
   if (mode_in_attributes && ((r.external >> 16) & kModeTypeMask) == kModeSymbolicLink) {
@@ -126,13 +127,16 @@ bool MakeEntry(const Layout& layout, Record& r, Entry& e, std::uint64_t& total_s
   if (!ParseCentralExtra(r.extra, e.raw_name, info)) {
     return Refuse(why, ArchiveRefusal::DamagedData, ShownName(r, e));
   }
-  if (!TakeZip64Fields(info, r, e)) return Refuse(why, ArchiveRefusal::SizesDisagree, ShownName(r, e));
+  if (!TakeZip64Fields(info, r, e)) {
+    return Refuse(why, ArchiveRefusal::SizesDisagree, ShownName(r, e));
+  }
   if (!DecodeName((r.flags & kFlagUtf8) != 0, info.has_unicode_path ? &info.unicode_path : nullptr,
                   e)) {
     return Refuse(why, ArchiveRefusal::NameNotInCodePage, std::string());
   }
   const bool sizes_agree = !(r.method == kStored && e.compressed_size != e.size) &&
-                           !(r.method == kDeflated && e.size / kMaxDeflateRatio > e.compressed_size) &&
+                           !(r.method == kDeflated &&
+                             e.size / kMaxDeflateRatio > e.compressed_size) &&
                            e.size <= kMaxTotalSize - total_size &&
                            e.offset <= layout.cd_start - layout.base;
   if (!sizes_agree) return Refuse(why, ArchiveRefusal::SizesDisagree, ShownName(r, e));
@@ -206,7 +210,9 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
     entries.push_back(std::move(e));
   }
   if (!CheckDecodedEntries(entries, why)) return false;
-  if (!CountAgrees(records, layout)) return Refuse(why, ArchiveRefusal::SizesDisagree, std::string());
+  if (!CountAgrees(records, layout)) {
+    return Refuse(why, ArchiveRefusal::SizesDisagree, std::string());
+  }
   return CheckPlacement(layout, entries, why);
 }
 

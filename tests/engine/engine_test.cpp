@@ -113,10 +113,12 @@ class EngineTest : public ::testing::Test {
     if (!toggle) return;
     const std::string base = game.path() + kSep;
     std::string file = path.compare(0, base.size(), base) == 0 ? path.substr(base.size()) : path;
-    const std::size_t name = file.find_last_of(kSep) == std::string::npos ? 0 : file.find_last_of(kSep) + 1;
+    const std::size_t separator = file.find_last_of(kSep);
+    const std::size_t name = separator == std::string::npos ? 0 : separator + 1;
     const std::size_t dot = file.rfind('.');
     if (dot != std::string::npos && dot >= name) file.erase(dot);
-    if (file.size() > 3 && file.compare(file.size() - 3, 3, "qvs") == 0) file.erase(file.size() - 3);
+    const std::size_t size = file.size();
+    if (size > 3 && file.compare(size - 3, 3, "qvs") == 0) file.erase(size - 3);
     EXPECT_NE(message.find("\n\n" + file), std::string::npos) << message << "\nfailed: " << path;
   }
 
@@ -315,8 +317,8 @@ TEST_F(EngineTest, ABackupLeftByAnotherModBlocksANewFileOfTheSameName) {
   Click(0);
   ASSERT_EQ(window.errors.size(), 1u);
   // No installed mod's record holds it: the backup itself is named.
-  EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(
-                                  Rel("data/b.dat"), Fill(kBackupTakenOnDisk, Rel("data/b.qvs")))}));
+  const std::string on_disk = Fill(kBackupTakenOnDisk, Rel("data/b.qvs"));
+  EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(Rel("data/b.dat"), on_disk)}));
   EXPECT_EQ(Now(), before);
 }
 
@@ -571,8 +573,8 @@ TEST_F(EngineTest, NamesMatchTheGameFolderWithoutRegardToCase) {
 
 // Without its plan on disk a crash could not be repaired: no command starts.
 TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
-  const std::string no_plan =
-      kProcessingError + Below({ProblemLine(PlanPath(), ProblemKindText(ProblemKind::PlanNotWritten))});
+  const std::string no_plan = kProcessingError + Below({ProblemLine(
+                                  PlanPath(), ProblemKindText(ProblemKind::PlanNotWritten))});
   Record(0, "mod_mixed.zip");
   const Tree before = Now();
   // A folder where the plan's temporary file must go.

@@ -502,7 +502,8 @@ class QtDialogTest : public QObject {
       const QStringList shown = boxes->Take();
       QCOMPARE(shown.size(), 1);
       QVERIFY(shown[0].startsWith(ErrorBox(kExtractionError, Below({}))));
-      QVERIFY(shown[0].endsWith(Q(kProblemSeparator + std::string(FileCauseText(FileCause::Other)))));
+      const std::string why = kProblemSeparator + std::string(FileCauseText(FileCause::Other));
+      QVERIFY(shown[0].endsWith(Q(why)));
       QVERIFY(Snapshot(Game()) != before);
       QCOMPARE(app.CloseBox(), 1);
     }
