@@ -97,6 +97,15 @@ bool LegacyNamesAreUtf8(const std::vector<Entry>& entries) {
 
 }  // namespace
 
+ArchiveRefusal UndecodableName(const std::string& raw_name) {
+  // Some systems' conversions refuse control characters before anything
+  // else could: the name is one Windows cannot create, whatever the code page.
+  for (const char c : raw_name) {
+    if (static_cast<unsigned char>(c) < 0x20) return ArchiveRefusal::NameNotCreatable;
+  }
+  return ArchiveRefusal::NameNotInCodePage;
+}
+
 bool DecodeName(bool utf8_flag, const std::string* unicode_path, Entry& entry) {
   if (utf8_flag) return Utf8ToNarrow(entry.raw_name, entry.name);
   if (unicode_path != nullptr) return Utf8ToNarrow(*unicode_path, entry.name);
@@ -109,7 +118,7 @@ bool DecodeNames(std::vector<Entry>& entries, ArchiveProblem& why) {
   for (Entry& e : entries) {
     if (e.legacy_name && !(legacy_as_utf8 ? Utf8ToNarrow(e.raw_name, e.name)
                                           : LegacyToNarrow(e.raw_name, e.name))) {
-      return Refuse(why, ArchiveRefusal::NameNotInCodePage, std::string());
+      return Refuse(why, UndecodableName(e.raw_name), std::string());
     }
     e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
     const std::string stored = e.name;

@@ -16,6 +16,9 @@ inline bool Refuse(ArchiveProblem& why, ArchiveRefusal reason, const std::string
   return false;
 }
 
+// Why a name that does not decode is refused.
+ArchiveRefusal UndecodableName(const std::string& raw_name);
+
 // Decodes a name the record says is UTF-8 (the flag), or that an Info-ZIP
 // Unicode path field gives (`unicode_path`, null when there is none). A
 // name with neither is marked legacy, for DecodeNames to read. False when
