@@ -52,3 +52,77 @@ const char* const kNoFolderSet = "このMODの解凍先が設定されていま�
 const char* const kFolderGone = "解凍先のフォルダが見つかりません。";
 const char* const kArchiveGone = "MODのファイルが見つかりません。";
 const char* const kShellOpenFailed = "フォルダを開けませんでした。";
+
+// --- What went wrong, below a command's message -------------------------------
+
+const char* const kProblemSeparator = ": ";
+const char* const kBackupTakenByMod = "バックアップ名がMOD「%s」で使用されています。";
+const char* const kBackupTakenOnDisk = "バックアップ名「%s」のファイルが既にあります。";
+
+namespace {
+
+template <typename Key>
+struct Phrase {
+  Key key;
+  const char* text;
+};
+
+template <typename Key, std::size_t N>
+const char* Find(const Phrase<Key> (&table)[N], Key key, const char* otherwise) {
+  for (const Phrase<Key>& phrase : table) {
+    if (phrase.key == key) return phrase.text;
+  }
+  return otherwise;
+}
+
+const char* const kFailed = "操作できませんでした。";
+
+const Phrase<ArchiveRefusal> kRefusalPhrases[] = {
+    {ArchiveRefusal::CannotRead, "アーカイブを読み込めません。"},
+    {ArchiveRefusal::NotZip, "ZIPアーカイブではありません。"},
+    {ArchiveRefusal::DamagedData, "データが壊れています。"},
+    {ArchiveRefusal::SizesDisagree, "サイズの情報が矛盾しています。データが壊れています。"},
+    {ArchiveRefusal::Overlapping, "他のファイルとデータが重なっています。"},
+    {ArchiveRefusal::Encrypted, "暗号化されています。"},
+    {ArchiveRefusal::UnknownMethod, "対応していない圧縮方式です。"},
+    {ArchiveRefusal::Link, "シンボリックリンクです。"},
+    {ArchiveRefusal::LeavesFolder, "名前が解凍先のフォルダの外を指しています。"},
+    {ArchiveRefusal::AbsoluteName, "名前が絶対パスです。"},
+    {ArchiveRefusal::NameNotInCodePage, "このシステムの文字コードで表せない名前が含まれています。"},
+    {ArchiveRefusal::NameNotCreatable, "Windowsで作成できない名前です。"},
+    {ArchiveRefusal::SameTarget, "他のファイルと同じ場所に解凍されます。"},
+};
+
+const Phrase<FileCause> kCausePhrases[] = {
+    {FileCause::NotFound, "見つかりません。"},
+    {FileCause::InUse,
+     "他のプログラムが使用しています。ゲームを終了してから、もう一度お試しください。"},
+    {FileCause::ReadOnly, "読み取り専用です。"},
+    {FileCause::AccessDenied, "アクセスが拒否されました。"},
+    {FileCause::DiskFull, "ディスクの空き容量が足りません。"},
+    {FileCause::NameTooLong, "パスが長すぎます。"},
+    {FileCause::BadName, "このシステムで使用できない名前です。"},
+    {FileCause::Exists, "同じ名前のファイルが既にあります。"},
+    {FileCause::NotRegular, "通常のファイルではありません。"},
+};
+
+const Phrase<ProblemKind> kKindPhrases[] = {
+    {ProblemKind::BackupShared, "同じバックアップ名になるファイルがMODの中にあります。"},
+    {ProblemKind::BackupOfModFile, "他のファイルのバックアップ名と同じ名前です。"},
+    {ProblemKind::FolderInTheWay, "同じ名前のフォルダがあります。"},
+    {ProblemKind::FileInTheWay, "同じ名前のファイルがあるため、フォルダを作成できません。"},
+    {ProblemKind::SameTarget, "MODの中の別のファイルと同じファイルになります。"},
+    {ProblemKind::NameTooLong, "パスが長すぎます。"},
+    {ProblemKind::FolderGone, "フォルダが存在しません。"},
+    {ProblemKind::NoKeptName, "変更されたファイルを残す名前が見つかりません。"},
+    {ProblemKind::PlanNotWritten, "処理の記録を書き込めませんでした。"},
+    {ProblemKind::NotStored, "設定ファイルに書き込めませんでした。"},
+};
+
+}  // namespace
+
+const char* ArchiveRefusalText(ArchiveRefusal reason) {
+  return Find(kRefusalPhrases, reason, kFailed);
+}
+const char* FileCauseText(FileCause cause) { return Find(kCausePhrases, cause, kFailed); }
+const char* ProblemKindText(ProblemKind kind) { return Find(kKindPhrases, kind, kFailed); }

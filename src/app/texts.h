@@ -61,3 +61,22 @@ extern const char* const kNoFolderSet;
 extern const char* const kFolderGone;
 extern const char* const kArchiveGone;
 extern const char* const kShellOpenFailed;
+
+// --- What went wrong, below a command's message -------------------------------
+// After an empty line, one line per problem: the file, kProblemSeparator and
+// why; the first kMaxProblemsShown, then "(+N)".
+#include <cstddef>
+
+#include "engine/problem.h"
+
+constexpr std::size_t kMaxProblemsShown = 10;
+extern const char* const kProblemSeparator;
+// Why, for each reason: the reader's refusals, the file seam's causes, and
+// the checks' own findings.
+const char* ArchiveRefusalText(ArchiveRefusal reason);
+const char* FileCauseText(FileCause cause);
+const char* ProblemKindText(ProblemKind kind);
+// A backup name that is taken: by the installed mod named at "%s" (as the
+// list shows it), or by the file at "%s", which no installed mod made.
+extern const char* const kBackupTakenByMod;
+extern const char* const kBackupTakenOnDisk;

@@ -27,6 +27,7 @@ struct ToggleJob {
   bool installed = false;
   CommandResult result = CommandResult::Done;
   std::vector<std::string> kept;
+  Problems problems;
 };
 
 void Run(ToggleJob& job) {
@@ -34,12 +35,56 @@ void Run(ToggleJob& job) {
   // Progress goes to the dialog's thread; the settings file is the
   // command's own until it is over (every other command waits).
   const ProgressFn progress = [](int percent) { MainWindow().ReportProgress(percent); };
+  bool stored = true;
+  const auto store = [n, &stored](bool flag) { return stored = SetExtracted(n, flag); };
+  Problems problems;
   if (job.installed) {
-    job.result = UninstallMod(n, job.mod, [n] { return SetExtracted(n, false); }, job.kept,
-                              progress);
+    job.result = UninstallMod(n, job.mod, [&] { return store(false); }, job.kept, progress,
+                              &problems);
   } else {
-    job.result = InstallMod(n, job.mod, [n] { return SetExtracted(n, true); }, progress);
+    job.result = InstallMod(n, job.mod, [&] { return store(true); }, progress, &problems);
   }
+  if (!stored) problems.push_back(Problem(ProblemKind::NotStored, SettingsFile()));
+  job.problems = std::move(problems);
+}
+
+// Replaces the "%s" of `text` with `name`.
+std::string Filled(const char* text, const std::string& name) {
+  std::string out = text;
+  const std::size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, name);
+  return out;
+}
+
+// Why, in the user's words: for a taken backup, whose it is.
+std::string Why(const Problem& problem) {
+  switch (problem.kind) {
+    case ProblemKind::ArchiveRefused:
+      return ArchiveRefusalText(problem.refusal);
+    case ProblemKind::StepFailed:
+      return FileCauseText(problem.cause);
+    case ProblemKind::BackupTaken:
+      if (problem.owner >= 0) {
+        return Filled(kBackupTakenByMod, NarrowToUtf8(DisplayName(ReadFileName(problem.owner))));
+      }
+      return Filled(kBackupTakenOnDisk, NarrowToUtf8(problem.backup));
+    default:
+      return ProblemKindText(problem.kind);
+  }
+}
+
+// The message's own text, then after an empty line one line per problem.
+std::string WithProblems(const char* text, const Problems& problems) {
+  std::string out = text;
+  if (problems.empty()) return out;
+  out += "\n";
+  for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i) {
+    out += "\n" + NarrowToUtf8(problems[i].file) + kProblemSeparator + Why(problems[i]);
+  }
+  if (problems.size() > kMaxProblemsShown) {
+    out += "\n(+" + std::to_string(problems.size() - kMaxProblemsShown) + ")";
+  }
+  return out;
 }
 
 void Report(const ToggleJob& job) {
@@ -48,13 +93,13 @@ void Report(const ToggleJob& job) {
     case CommandResult::Done:
       break;
     case CommandResult::ExtractionFailed:
-      window.ShowError(kExtractionError);
+      window.ShowError(WithProblems(kExtractionError, job.problems));
       break;
     case CommandResult::UninstallFailed:
-      window.ShowError(kUninstallError);
+      window.ShowError(WithProblems(kUninstallError, job.problems));
       break;
     case CommandResult::Refused:
-      window.ShowError(kProcessingError);
+      window.ShowError(WithProblems(kProcessingError, job.problems));
       break;
   }
   if (job.kept.empty()) return;

@@ -6,6 +6,9 @@
 // (repair.h).
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "engine/problem.h"
 
 struct ModPaths {
   std::string archive;
@@ -18,6 +21,9 @@ enum class CommandResult {
   ExtractionFailed,  // the extraction failed and was taken back
   UninstallFailed,   // the uninstallation failed and was taken back
 };
+
+// What went wrong in a command that did not complete, for its message.
+using Problems = std::vector<Problem>;
 
 // Commits the command: true when the mod's new state is stored.
 using CommitStep = std::function<bool()>;

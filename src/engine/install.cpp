@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/disk.h"
@@ -31,42 +32,55 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-// The backups other installed mods' records will put back: taking one of
-// those names would hand this mod's original to the other mod's file.
-std::unordered_set<std::string> BackupsOfOtherRecords(int n) {
-  std::unordered_set<std::string> reserved;
+// The backups other installed mods' records will put back, each with the
+// mod whose record holds it: taking one of those names would hand this
+// mod's original to the other mod's file.
+std::unordered_map<std::string, int> BackupsOfOtherRecords(int n) {
+  std::unordered_map<std::string, int> reserved;
   for (const int other : RecordedMods()) {
     InstallRecord record;
     if (other == n || !LoadRecord(other, record)) continue;
     for (const RecordedMove& move : record.originals) {
-      reserved.insert(FileKey(InFolder(record, move.to)));
+      reserved.emplace(FileKey(InFolder(record, move.to)), other);
     }
   }
   return reserved;
 }
 
+Problem Refusal(ProblemKind kind, const std::string& file) { return Problem(kind, file); }
+
 // What the checks of one install learn as they go through its entries.
 class InstallPlanner {
  public:
-  InstallPlanner(const std::string& folder, int n, InstallRecord& record)
-      : folder_(folder), index_(folder), reserved_(BackupsOfOtherRecords(n)), record_(record) {}
+  InstallPlanner(const std::string& folder, int n, InstallRecord& record, ProblemList& problems)
+      : folder_(folder),
+        index_(folder),
+        reserved_(BackupsOfOtherRecords(n)),
+        record_(record),
+        problems_(problems) {}
 
   bool Plan(PlannedEntry& entry) {
     entry.target = index_.Resolve(entry.target);
     // Two names the archive keeps apart may meet in one existing spelling.
-    if (!targets_.insert(FileKey(entry.target)).second) return false;
+    if (!targets_.insert(FileKey(entry.target)).second) {
+      return Refuse(ProblemKind::SameTarget, entry.target);
+    }
     return PlanFolders(entry) && (entry.info.is_directory || PlanFile(entry));
   }
 
   // Once every entry is planned: what can only be told from all of them.
-  bool BackupsAreDistinct() const {
+  bool BackupsAreDistinct() {
     for (const auto& slot : slots_) {
       // a.txt and a.dat share a.qvs: one original could be saved, but the
       // uninstallation could not tell whose it is.
-      if (slot.second.users > 1 && slot.second.target_exists) return false;
+      if (slot.second.users > 1 && slot.second.target_exists) {
+        return Refuse(ProblemKind::BackupShared, slot.second.target);
+      }
       // Nor may a file or a folder of the mod sit where another file's
       // backup goes: installing would overwrite one of them.
-      if (targets_.count(slot.first) != 0 || folders_seen_.count(slot.first) != 0) return false;
+      if (targets_.count(slot.first) != 0 || folders_seen_.count(slot.first) != 0) {
+        return Refuse(ProblemKind::BackupOfModFile, slot.second.backup);
+      }
     }
     return true;
   }
@@ -75,7 +89,15 @@ class InstallPlanner {
   struct Slot {
     int users = 0;
     bool target_exists = false;
+    std::string target;  // the first file to use it, and the backup name, in full
+    std::string backup;
   };
+
+  // Reports why the install is refused, about a full path in the folder.
+  bool Refuse(ProblemKind kind, const std::string& path) {
+    problems_.Add(Refusal(kind, Relative(path)));
+    return false;
+  }
 
   std::string Relative(const std::string& path) const { return path.substr(folder_.size() + 1); }
 
@@ -92,7 +114,7 @@ class InstallPlanner {
       if (!folders_seen_.insert(FileKey(part)).second) continue;
       const FolderIndex::Kind kind = index_.Lookup(part);
       if (kind == FolderIndex::Kind::Folder) continue;
-      if (kind == FolderIndex::Kind::File) return false;  // where a folder must go
+      if (kind == FolderIndex::Kind::File) return Refuse(ProblemKind::FileInTheWay, part);
       record_.folders.push_back(Relative(part));
     }
     return true;
@@ -101,15 +123,30 @@ class InstallPlanner {
   bool PlanFile(const PlannedEntry& entry) {
     // A folder at a file's place would be moved aside whole.
     const FolderIndex::Kind target = index_.Lookup(entry.target);
-    if (target == FolderIndex::Kind::Folder) return false;
+    if (target == FolderIndex::Kind::Folder) {
+      return Refuse(ProblemKind::FolderInTheWay, entry.target);
+    }
     std::string backup;
-    if (!BackupName(entry.target, backup, kMaxPath)) return false;
+    if (!BackupName(entry.target, backup, kMaxPath)) {
+      return Refuse(ProblemKind::NameTooLong, entry.target);
+    }
     // A taken backup name belongs to another installed mod: either it saved
     // this very file, or it saved a file sharing the name, which its
     // uninstallation would then put in the wrong place.
-    if (reserved_.count(FileKey(backup)) != 0 || index_.Exists(backup)) return false;
+    const auto owner = reserved_.find(FileKey(backup));
+    if (owner != reserved_.end() || index_.Exists(backup)) {
+      Problem taken = Refusal(ProblemKind::BackupTaken, Relative(entry.target));
+      taken.owner = owner != reserved_.end() ? owner->second : -1;
+      taken.backup = Relative(backup);
+      problems_.Add(std::move(taken));
+      return false;
+    }
     const bool exists = target == FolderIndex::Kind::File;
     Slot& slot = slots_[FileKey(backup)];
+    if (slot.users == 0) {
+      slot.target = entry.target;
+      slot.backup = backup;
+    }
     ++slot.users;
     slot.target_exists = slot.target_exists || exists;
     record_.files.push_back({Relative(entry.target), entry.info.size, entry.info.crc32, true});
@@ -119,26 +156,30 @@ class InstallPlanner {
 
   const std::string& folder_;
   FolderIndex index_;
-  const std::unordered_set<std::string> reserved_;  // other records' backups
+  const std::unordered_map<std::string, int> reserved_;  // other records' backups: their mod
   std::unordered_set<std::string> targets_;         // every entry's, by FileKey
   std::set<std::string> folders_seen_;              // every folder on the way, by FileKey
   std::map<std::string, Slot> slots_;               // by the FileKey of a backup name
   InstallRecord& record_;
+  ProblemList& problems_;
 };
 
 // Plans the install: every check that can be made before anything is
 // touched, and what the install will have done.
 bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries, Plan& plan,
-                 ArchiveHandle& archive) {
+                 ArchiveHandle& archive, ProblemList& problems) {
   // A folder that is gone (an unplugged drive, a moved game) is not created
   // afresh: installing there would only scatter the mod's files.
-  if (mod.folder.empty() || !PathIsFolder(mod.folder)) return false;
-  if (!PlanEntries(mod.folder, mod.archive, entries, &archive)) return false;
+  if (mod.folder.empty() || !PathIsFolder(mod.folder)) {
+    problems.Add(Refusal(ProblemKind::FolderGone, mod.folder));
+    return false;
+  }
+  if (!PlanEntries(mod.folder, mod.archive, entries, &archive, &problems)) return false;
   plan.kind = PlanKind::Install;
   plan.mod = n;
   plan.record.archive = mod.archive;
   plan.record.folder = mod.folder;
-  InstallPlanner planner(mod.folder, n, plan.record);
+  InstallPlanner planner(mod.folder, n, plan.record, problems);
   for (PlannedEntry& entry : entries) {
     if (!planner.Plan(entry)) return false;
   }
@@ -149,10 +190,13 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
 // every file, recording each step. What the checks learnt stands: no name
 // is probed again (a file that appeared since makes its creation fail).
 bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedEntry>& entries,
-             Journal& journal, ProgressMeter& meter) {
+             Journal& journal, ProgressMeter& meter, ProblemList& problems) {
   for (const std::string& relative : plan.record.folders) {
     const std::string folder = InFolder(plan.record, relative);
-    if (MakeFolder(folder) != FileResult::Done) return false;
+    if (MakeFolder(folder) != FileResult::Done) {
+      problems.StepFailed(relative);
+      return false;
+    }
     journal.Add({JournalStep::CreatedFolder, InFolder(plan.record, relative), ""});
   }
   std::vector<const PlannedEntry*> files;
@@ -166,30 +210,43 @@ bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedE
       [&](std::size_t i, std::size_t worker) {
         ArchiveHandle& mine = archives[worker];
         if (mine == nullptr) mine = worker == 0 ? archive : ArchiveOpenAgain(archive);
-        if (mine == nullptr) return false;
-        const bool written = WriteEntryStep(journal, files[i]->target, mine, files[i]->info, &meter);
+        if (mine == nullptr) {
+          const std::string& path = plan.record.archive;
+          problems.Add(Problem(ProblemKind::ArchiveRefused, path, ArchiveRefusal::CannotRead));
+          return false;
+        }
+        ArchiveProblem damaged;
+        const bool written =
+            WriteEntryStep(journal, files[i]->target, mine, files[i]->info, &meter, &damaged);
         meter.Advance(ProgressMeter::kPerFile);
-        return written;
+        if (written) return true;
+        if (damaged.reason != ArchiveRefusal::None) {
+          problems.Add(Problem(ProblemKind::ArchiveRefused, damaged.entry, damaged.reason));
+        } else {
+          problems.StepFailed(files[i]->target.substr(plan.record.folder.size() + 1));
+        }
+        return false;
       });
   for (std::size_t worker = 1; worker < archives.size(); ++worker) ArchiveClose(archives[worker]);
   return ok;
 }
 
-}  // namespace
-
-CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                         const ProgressFn& progress) {
+// The install itself, its problems reported to `problems`.
+CommandResult Install(int n, const ModPaths& mod, const CommitStep& commit,
+                      const ProgressFn& progress, ProblemList& problems) {
   std::vector<PlannedEntry> entries;
   Plan plan;
   ArchiveHandle opened = nullptr;
-  const bool planned = PlanInstall(mod, n, entries, plan, opened);
+  const bool planned = PlanInstall(mod, n, entries, plan, opened, problems);
   // Open from the checks to the end of the extraction.
   const std::unique_ptr<Archive, void (*)(ArchiveHandle)> archive(opened, ArchiveClose);
   if (!planned) return CommandResult::Refused;
   // Nothing is touched until the plan is on disk: without it a crash could
   // not be repaired.
-  if (!SavePlan(plan)) return CommandResult::Refused;
-
+  if (!SavePlan(plan)) {
+    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    return CommandResult::Refused;
+  }
   std::uint64_t work = plan.record.originals.size() * ProgressMeter::kPerFile;
   for (const InstallRecord::File& file : plan.record.files) {
     work += file.size + ProgressMeter::kPerFile;
@@ -210,11 +267,12 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
       [&](std::size_t i, std::size_t) {
         const bool moved = MoveStep(journal, InFolder(plan.record, originals[i].from),
                                     InFolder(plan.record, originals[i].to));
+        if (!moved) problems.StepFailed(originals[i].from);
         meter.Advance(ProgressMeter::kPerFile);
         return moved;
       });
   if (!saved) return abandon(CommandResult::Refused);
-  if (!Extract(archive.get(), plan, entries, journal, meter)) {
+  if (!Extract(archive.get(), plan, entries, journal, meter, problems)) {
     return abandon(CommandResult::ExtractionFailed);
   }
   // The file must never say "not installed" while the mod's files are in
@@ -224,4 +282,14 @@ CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   // next start writes it.
   if (SaveRecord(n, plan.record)) DeletePlan();
   return CommandResult::Done;
+}
+
+}  // namespace
+
+CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                         const ProgressFn& progress, Problems* problems) {
+  ProblemList found;
+  const CommandResult result = Install(n, mod, commit, progress, found);
+  if (problems != nullptr) *problems = found.Take();
+  return result;
 }

@@ -8,4 +8,5 @@
 // is missing, a target is a folder, a backup name is taken on disk or by
 // another mod's record, or shared with another entry whose target exists.
 CommandResult InstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                         const ProgressFn& progress = ProgressFn());
+                         const ProgressFn& progress = ProgressFn(),
+                         Problems* problems = nullptr);

@@ -10,7 +10,8 @@ bool MoveStep(Journal& journal, const std::string& from, const std::string& to) 
 }
 
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
-                    const ArchiveEntryInfo& entry, ProgressMeter* meter) {
+                    const ArchiveEntryInfo& entry, ProgressMeter* meter,
+                    ArchiveProblem* damaged) {
   OutputFile* file = nullptr;
   if (CreateNewFile(path, &file) != FileResult::Done) return false;
   // Recorded at once: from here on the file is ours to remove.
@@ -18,7 +19,7 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
   const bool read = ArchiveReadEntry(archive, entry, [file, meter](const void* data, std::size_t size) {
     if (meter != nullptr) meter->Advance(size);
     return WriteToFile(file, data, size) == FileResult::Done;
-  });
+  }, damaged);
   const bool closed = CloseFile(file, entry.modified) == FileResult::Done;
   return read && closed;
 }

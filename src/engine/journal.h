@@ -30,8 +30,11 @@ struct Journal {
 // records the move.
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to);
 // Creates `path` (which must not exist) with the entry's data and time.
+// With `damaged`, a failure of the archive's data (not of a file call) puts
+// the reader's reason there.
 bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle archive,
-                    const ArchiveEntryInfo& entry, ProgressMeter* meter = nullptr);
+                    const ArchiveEntryInfo& entry, ProgressMeter* meter = nullptr,
+                    ArchiveProblem* damaged = nullptr);
 
 // Takes every recorded step back, newest first, and empties the journal.
 // False when some step could not be taken back (the rest still were).

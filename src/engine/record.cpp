@@ -15,8 +15,6 @@ std::string g_record_folder;  // with its separator; empty until start-up sets i
 
 constexpr const char* kPlanName = "plan";
 
-std::string RecordPath(int n) { return g_record_folder + ModName(n); }
-std::string PlanPath() { return g_record_folder + kPlanName; }
 
 // Writes `data` as `path` (replacing a file there when `replace`) in one
 // step a crash cannot tear, making the record folder first if need be.
@@ -41,6 +39,10 @@ bool ReadWhole(const std::string& path, std::string& data) {
 
 void SetRecordFolder(const std::string& folder) { g_record_folder = folder; }
 const std::string& RecordFolder() { return g_record_folder; }
+
+std::string PlanPath() { return g_record_folder + kPlanName; }
+
+std::string RecordPath(int n) { return g_record_folder + ModName(n); }
 
 std::string InFolder(const InstallRecord& record, const std::string& relative) {
   return record.folder + kPathSeparator + relative;

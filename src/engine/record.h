@@ -91,6 +91,9 @@ bool ParsePlan(const std::string& text, Plan& plan);
 // read; empty otherwise. Only for telling the user which mod it was about.
 std::string ArchiveNamedIn(const std::string& text);
 
+// Where the plan of the command under way, and mod n's record, are kept.
+std::string PlanPath();
+std::string RecordPath(int n);
 bool SavePlan(const Plan& plan);
 
 enum class PlanState {

@@ -88,7 +88,8 @@ bool Remove(const InstallRecord& record, const Item& item, bool recheck) {
 
 }  // namespace
 
-bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
+bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter,
+                   ProblemList* problems) {
   const InstallRecord& record = plan.record;
   const std::map<std::string, Item> items = ItemsOf(plan);
   std::vector<const Item*> work;
@@ -97,6 +98,7 @@ bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter) {
       work.size(),
       [&](std::size_t i, std::size_t) {
         const bool ok = Remove(record, *work[i], recheck);
+        if (!ok && problems != nullptr) problems->StepFailed(*work[i]->path);
         if (meter != nullptr) {
           meter->Advance(((work[i]->file ? 1 : 0) + (work[i]->backup ? 1 : 0)) *
                          ProgressMeter::kPerFile);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/progress.h"
+#include "engine/problem.h"
 #include "engine/record.h"
 
 enum class Found {
@@ -22,5 +23,7 @@ Found CheckInstalledFile(const std::string& path, const InstallRecord::File& fil
 // From an uninstall's plan: every file still to be deleted is, then its
 // original comes back. Each step is looked for on disk first, so it can run
 // again after a crash part-way; with `recheck` a file is deleted only while
-// it still holds what was written.
-bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter);
+// it still holds what was written. A step that fails is told to `problems`
+// when given.
+bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter,
+                   ProblemList* problems = nullptr);

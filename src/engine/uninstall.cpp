@@ -47,12 +47,17 @@ std::string KeptName(const std::string& target, std::set<std::string>& taken,
 // and the folder are all there is to go by, as they were then. With
 // `verify`, for a mod whose record is damaged, a file is taken as the
 // install's only while it holds what the archive holds; any other is kept.
-bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record) {
+bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record,
+                       ProblemList& problems) {
   record = InstallRecord();
   record.archive = mod.archive;
   record.folder = mod.folder;
   std::vector<PlannedEntry> entries;
-  if (mod.folder.empty() || !PlanEntries(mod.folder, mod.archive, entries)) return false;
+  if (mod.folder.empty()) {
+    problems.Add(Problem(ProblemKind::FolderGone, mod.folder));
+    return false;
+  }
+  if (!PlanEntries(mod.folder, mod.archive, entries, nullptr, &problems)) return false;
   std::set<std::string> backups;
   // The names resolve as the install resolved them.
   FolderIndex index(mod.folder);
@@ -62,7 +67,10 @@ bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record) 
     const std::string relative = entry.target.substr(mod.folder.size() + 1);
     record.files.push_back({relative, entry.info.size, entry.info.crc32, verify});
     std::string backup;
-    if (!BackupName(entry.target, backup, kMaxPath)) return false;
+    if (!BackupName(entry.target, backup, kMaxPath)) {
+      problems.Add(Problem(ProblemKind::NameTooLong, relative));
+      return false;
+    }
     // Two entries may share a backup name; the first in archive order gets it.
     if (index.Exists(backup) && backups.insert(FileKey(backup)).second) {
       record.originals.push_back({relative, backup.substr(mod.folder.size() + 1)});
@@ -82,7 +90,8 @@ bool TrustedRecord(int n, const ModPaths& mod, InstallRecord& record) {
   return sealed || record.folder == mod.folder;
 }
 
-bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter) {
+bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
+                   ProblemList& problems) {
   plan.kind = PlanKind::Uninstall;
   plan.mod = n;
   InstallRecord& record = plan.record;
@@ -91,11 +100,14 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
   if (!TrustedRecord(n, mod, record)) {
     // One that is there but cannot be trusted leaves the archive's list,
     // checked file by file against what the archive holds.
-    if (!RecordFromArchive(mod, RecordExists(n), record)) return false;
+    if (!RecordFromArchive(mod, RecordExists(n), record, problems)) return false;
   }
   // With the folder gone (an unplugged drive) every file would look
   // "already removed" and the mod would be marked uninstalled for nothing.
-  if (record.folder.empty() || !PathIsFolder(record.folder)) return false;
+  if (record.folder.empty() || !PathIsFolder(record.folder)) {
+    problems.Add(Problem(ProblemKind::FolderGone, record.folder));
+    return false;
+  }
 
   // Reading back what was written, then a deletion of every file and a move
   // back for every original.
@@ -107,7 +119,10 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
   for (const InstallRecord::File& file : record.files) {
     const FolderIndex::Kind kind = index.Lookup(InFolder(record, file.path));
     // A folder where a file was installed is not the install's to delete.
-    if (kind == FolderIndex::Kind::Folder) return false;
+    if (kind == FolderIndex::Kind::Folder) {
+      problems.Add(Problem(ProblemKind::FolderInTheWay, file.path));
+      return false;
+    }
     if (kind == FolderIndex::Kind::File) present.push_back(&file);
   }
   std::vector<Found> found(present.size(), Found::Held);
@@ -115,6 +130,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
       present.size(),
       [&](std::size_t i, std::size_t) {
         found[i] = CheckInstalledFile(InFolder(record, present[i]->path), *present[i], &meter);
+        if (found[i] == Found::Held) problems.StepFailed(present[i]->path);
         meter.Advance(ProgressMeter::kPerFile);
         return found[i] != Found::Held;
       });
@@ -126,7 +142,10 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
     if (found[i] == Found::Ours) plan.to_delete.push_back(path);
     if (found[i] != Found::Changed) continue;
     const std::string kept = KeptName(InFolder(record, path), taken, index);
-    if (kept.empty()) return false;
+    if (kept.empty()) {
+      problems.Add(Problem(ProblemKind::NoKeptName, path));
+      return false;
+    }
     plan.kept.push_back({path, kept.substr(record.folder.size() + 1)});
   }
   // A backup the user deleted cannot come back; the rest do.
@@ -138,16 +157,19 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter)
   return true;
 }
 
-}  // namespace
-
-CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                           std::vector<std::string>& kept, const ProgressFn& progress) {
+// The uninstall itself, its problems reported to `problems`.
+CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
+                        std::vector<std::string>& kept, const ProgressFn& progress,
+                        ProblemList& problems) {
   kept.clear();
   Plan plan;
   ProgressMeter meter(progress, 0);
-  if (!PlanUninstall(n, mod, plan, meter)) return CommandResult::UninstallFailed;
+  if (!PlanUninstall(n, mod, plan, meter, problems)) return CommandResult::UninstallFailed;
   // Without its plan on disk a crash could not be repaired: nothing starts.
-  if (!SavePlan(plan)) return CommandResult::Refused;
+  if (!SavePlan(plan)) {
+    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    return CommandResult::Refused;
+  }
   // The moves and deletions that are left, now that they are known.
   meter.SetTotal(meter.done() + (plan.to_delete.size() + plan.kept.size() +
                                  plan.record.originals.size()) * ProgressMeter::kPerFile);
@@ -158,6 +180,7 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   // cannot be moved fails the uninstall while nothing else has changed.
   for (const RecordedMove& move : plan.kept) {
     if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
+      problems.StepFailed(move.from);
       if (UndoJournal(journal)) DeletePlan();
       return CommandResult::UninstallFailed;
     }
@@ -174,8 +197,25 @@ CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
   // Committed: from here the uninstall only goes forward. Every file to go
   // was opened for deletion a moment ago; should one be held since, the
   // plan stays and the next start finishes the work.
-  if (FinishRemoval(plan, false, &meter) && DeleteRecord(n) && DeletePlan()) {
-    return CommandResult::Done;
+  if (!FinishRemoval(plan, false, &meter, &problems)) return CommandResult::UninstallFailed;
+  if (!DeleteRecord(n)) {
+    problems.StepFailed(RecordPath(n));
+    return CommandResult::UninstallFailed;
   }
-  return CommandResult::UninstallFailed;
+  if (!DeletePlan()) {
+    problems.StepFailed(PlanPath());
+    return CommandResult::UninstallFailed;
+  }
+  return CommandResult::Done;
+}
+
+}  // namespace
+
+CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
+                           std::vector<std::string>& kept, const ProgressFn& progress,
+                           Problems* problems) {
+  ProblemList found;
+  const CommandResult result = Uninstall(n, mod, commit, kept, progress, found);
+  if (problems != nullptr) *problems = found.Take();
+  return result;
 }

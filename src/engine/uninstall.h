@@ -14,4 +14,5 @@
 // a step failed (taken back).
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
                            std::vector<std::string>& kept,
-                           const ProgressFn& progress = ProgressFn());
+                           const ProgressFn& progress = ProgressFn(),
+                           Problems* problems = nullptr);

@@ -28,18 +28,25 @@ struct Archive {
 
 namespace {
 
-std::unique_ptr<Archive> Load(const std::string& path) {
+std::unique_ptr<Archive> Load(const std::string& path, ArchiveProblem* why) {
   std::unique_ptr<Archive> archive(new Archive(path));
   zip::Layout layout;
   auto entries = std::make_shared<std::vector<zip::Entry>>();
-  if (!archive->file.ok() || !zip::FindLayout(archive->file, layout) ||
-      !zip::ReadDirectory(archive->file, layout, *entries)) {
-    return nullptr;
+  ArchiveProblem problem;
+  if (!archive->file.ok()) {
+    problem.reason = ArchiveRefusal::CannotRead;
+  } else if (!zip::FindLayout(archive->file, layout)) {
+    problem.reason = ArchiveRefusal::NotZip;
+  } else if (!zip::ReadDirectory(archive->file, layout, *entries, problem)) {
+    // Every refusal of the directory says why; a read cut short is damage.
+    if (problem.reason == ArchiveRefusal::None) problem.reason = ArchiveRefusal::DamagedData;
+  } else {
+    archive->directory = std::move(entries);
+    return archive;
   }
-  archive->directory = std::move(entries);
-  return archive;
+  if (why != nullptr) *why = problem;
+  return nullptr;
 }
-
 void FillInfo(const zip::Entry& e, std::size_t position, ArchiveEntryInfo& info) {
   info.name = e.name;
   info.is_directory = e.is_directory;
@@ -52,12 +59,14 @@ void FillInfo(const zip::Entry& e, std::size_t position, ArchiveEntryInfo& info)
 
 }  // namespace
 
-long long ArchiveCountEntries(const std::string& archive_path) {
-  const std::unique_ptr<Archive> archive = Load(archive_path);
+long long ArchiveCountEntries(const std::string& archive_path, ArchiveProblem* why) {
+  const std::unique_ptr<Archive> archive = Load(archive_path, why);
   return archive ? static_cast<long long>(archive->entries().size()) : -1;
 }
 
-ArchiveHandle ArchiveOpen(const std::string& archive_path) { return Load(archive_path).release(); }
+ArchiveHandle ArchiveOpen(const std::string& archive_path, ArchiveProblem* why) {
+  return Load(archive_path, why).release();
+}
 
 ArchiveHandle ArchiveOpenAgain(ArchiveHandle archive) {
   if (archive == nullptr) return nullptr;
@@ -89,9 +98,15 @@ bool ArchiveFindNext(ArchiveHandle archive, ArchiveEntryInfo& info) {
 void ArchiveClose(ArchiveHandle archive) { delete archive; }
 
 bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
-                      const std::function<bool(const void* data, std::size_t size)>& sink) {
+                      const std::function<bool(const void* data, std::size_t size)>& sink,
+                      ArchiveProblem* why) {
   if (archive == nullptr || entry.position >= archive->entries().size()) return false;
   const zip::Entry& e = archive->entries()[entry.position];
   if (e.name != entry.name) return false;  // not an entry of this archive
-  return archive->reader.Read(archive->file, e, sink);
+  bool sink_refused = false;
+  const bool read = archive->reader.Read(archive->file, e, [&](const void* data, std::size_t size) {
+    return sink(data, size) || !(sink_refused = true);
+  });
+  if (!read && !sink_refused && why != nullptr) *why = {ArchiveRefusal::DamagedData, e.name};
+  return read;
 }

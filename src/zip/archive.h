@@ -24,14 +24,39 @@ struct ArchiveEntryInfo {
   std::size_t position = 0;           // index in enumeration order
 };
 
+// Why the reader refused an archive or an entry's data: one value per rule.
+enum class ArchiveRefusal {
+  None,
+  CannotRead,         // the file cannot be opened or read
+  NotZip,             // no end record that describes a directory in this file
+  DamagedData,        // a directory record, an extra field or an entry's data is corrupt
+  SizesDisagree,      // sizes, counts or offsets that do not add up
+  Overlapping,        // an entry's data overlaps another's or the directory
+  Encrypted,
+  UnknownMethod,      // neither stored nor deflated
+  Link,               // a symbolic link
+  LeavesFolder,       // a ".." component
+  AbsoluteName,       // a leading separator or a drive
+  NameNotInCodePage,  // a name this system's encoding cannot hold
+  NameNotCreatable,   // a name Windows cannot create under exactly that name
+  SameTarget,         // two entries on one file, or a file where a folder must go
+};
+// A refusal and the entry it is about, its name as stored (decoded where it
+// could be); empty when it is about the archive as a whole.
+struct ArchiveProblem {
+  ArchiveRefusal reason = ArchiveRefusal::None;
+  std::string entry;
+};
+
 struct Archive;
 using ArchiveHandle = Archive*;
 
 // Number of entries an enumeration visits; -1 when the archive cannot be read
 // or is refused.
-long long ArchiveCountEntries(const std::string& archive_path);
+// With `why`, the reason of a refusal is put there.
+long long ArchiveCountEntries(const std::string& archive_path, ArchiveProblem* why = nullptr);
 // Null when the archive cannot be read or is refused (same rules as above).
-ArchiveHandle ArchiveOpen(const std::string& archive_path);
+ArchiveHandle ArchiveOpen(const std::string& archive_path, ArchiveProblem* why = nullptr);
 // Another handle on the archive `archive` was opened from, for another
 // thread: its directory is not read and checked again. Null when the file
 // cannot be opened.
@@ -48,6 +73,8 @@ void ArchiveClose(ArchiveHandle archive);
 // Streams one file entry's data to `sink` in chunks of bounded size, and
 // checks its size and CRC-32 against the directory. False when the data is
 // corrupt, truncated, or the sink returned false; the sink may then have
-// received part of the data.
+// received part of the data. With `why`, a failure the sink did not cause
+// is put there as DamagedData.
 bool ArchiveReadEntry(ArchiveHandle archive, const ArchiveEntryInfo& entry,
-                      const std::function<bool(const void* data, std::size_t size)>& sink);
+                      const std::function<bool(const void* data, std::size_t size)>& sink,
+                      ArchiveProblem* why = nullptr);

@@ -7,6 +7,7 @@
 #include "zip/entry_names.h"
 #include "zip/extra_fields.h"
 #include "zip/format.h"
+#include "platform/text.h"
 
 namespace zip {
 
@@ -75,13 +76,28 @@ bool ReadRecord(SequentialReader& reader, Record& r, Entry& e) {
          reader.Skip(Get16(h + central::kCommentLength));
 }
 
-// Refuses what cannot be extracted as a plain file or folder.
-bool IsSupported(const Record& r) {
-  if ((r.flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedDirectory)) != 0) return false;
-  if (r.method != kStored && r.method != kDeflated) return false;  // includes 99, AES
+// Refuses what cannot be extracted as a plain file or folder: None when it can.
+ArchiveRefusal Unsupported(const Record& r) {
+  if ((r.flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedDirectory)) != 0) {
+    return ArchiveRefusal::Encrypted;
+  }
+  // Method 99 (AES) included.
+  if (r.method != kStored && r.method != kDeflated) return ArchiveRefusal::UnknownMethod;
   // A link would be created as a file holding its target, or written through.
   const bool mode_in_attributes = r.host == kHostUnix || r.host == kHostMacOs;
-  return !(mode_in_attributes && ((r.external >> 16) & kModeTypeMask) == kModeSymbolicLink);
+  if (mode_in_attributes && ((r.external >> 16) & kModeTypeMask) == kModeSymbolicLink) {
+    return ArchiveRefusal::Link;
+  }
+  return ArchiveRefusal::None;
+}
+
+// The record's name as the user would read it, for a refusal found before
+// the names are decoded: the stored bytes where they do not decode.
+std::string ShownName(const Record& r, const Entry& e) {
+  std::string name;
+  const bool utf8 = (r.flags & kFlagUtf8) != 0;
+  if (utf8 ? Utf8ToNarrow(e.raw_name, name) : LegacyToNarrow(e.raw_name, name)) return name;
+  return e.raw_name;
 }
 
 // Only the fields whose short value is saturated are in the ZIP64 field,
@@ -103,20 +119,29 @@ bool TakeZip64Fields(const ExtraInfo& info, Record& r, Entry& e) {
 
 // Turns a record into its entry: sizes, name and time from the record and
 // its extra block, sizes believable, offset inside the archive.
-bool MakeEntry(const Layout& layout, Record& r, Entry& e, std::uint64_t& total_size) {
+bool MakeEntry(const Layout& layout, Record& r, Entry& e, std::uint64_t& total_size,
+               ArchiveProblem& why) {
   ExtraInfo info;
-  if (!IsSupported(r) || !ParseCentralExtra(r.extra, e.raw_name, info)) return false;
-  if (!TakeZip64Fields(info, r, e)) return false;
+  const ArchiveRefusal unsupported = Unsupported(r);
+  if (unsupported != ArchiveRefusal::None) return Refuse(why, unsupported, ShownName(r, e));
+  if (!ParseCentralExtra(r.extra, e.raw_name, info)) {
+    return Refuse(why, ArchiveRefusal::DamagedData, ShownName(r, e));
+  }
+  if (!TakeZip64Fields(info, r, e)) {
+    return Refuse(why, ArchiveRefusal::SizesDisagree, ShownName(r, e));
+  }
   if (!DecodeName((r.flags & kFlagUtf8) != 0, info.has_unicode_path ? &info.unicode_path : nullptr,
                   e)) {
-    return false;
+    return Refuse(why, UndecodableName(e.raw_name), std::string());
   }
-  if (r.method == kStored && e.compressed_size != e.size) return false;
-  if (r.method == kDeflated && e.size / kMaxDeflateRatio > e.compressed_size) return false;
-  if (e.size > kMaxTotalSize - total_size) return false;
+  const bool sizes_agree = !(r.method == kStored && e.compressed_size != e.size) &&
+                           !(r.method == kDeflated &&
+                             e.size / kMaxDeflateRatio > e.compressed_size) &&
+                           e.size <= kMaxTotalSize - total_size &&
+                           e.offset <= layout.cd_start - layout.base;
+  if (!sizes_agree) return Refuse(why, ArchiveRefusal::SizesDisagree, ShownName(r, e));
   total_size += e.size;
 
-  if (e.offset > layout.cd_start - layout.base) return false;
   e.offset += layout.base;
   e.method = r.method;
   e.modified = info.has_unix_time   ? info.unix_time
@@ -135,22 +160,22 @@ bool CountAgrees(std::uint64_t records, const Layout& layout) {
 
 // Checked once every name is decoded, before "./" itself (the destination
 // folder, which is there already) is left out.
-bool CheckDecodedEntries(std::vector<Entry>& entries) {
-  if (!DecodeNames(entries)) return false;
+bool CheckDecodedEntries(std::vector<Entry>& entries, ArchiveProblem& why) {
+  if (!DecodeNames(entries, why)) return false;
   for (const Entry& e : entries) {
-    if (e.is_directory && e.size != 0) return false;
+    if (e.is_directory && e.size != 0) return Refuse(why, ArchiveRefusal::SizesDisagree, e.name);
   }
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [](const Entry& e) { return e.is_directory && e.name.empty(); }),
                 entries.end());
-  return CheckEntryNames(entries);
+  return CheckEntryNames(entries, why);
 }
 
 // No two entries may share bytes, nor reach into the directory: that is
 // how small archives pretend to hold huge amounts of data. The local
 // header is at least its fixed part plus the name the directory gives it.
 // Sets each entry's limit.
-bool CheckPlacement(const Layout& layout, std::vector<Entry>& entries) {
+bool CheckPlacement(const Layout& layout, std::vector<Entry>& entries, ArchiveProblem& why) {
   std::vector<std::pair<std::uint64_t, std::size_t>> order;
   order.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) order.emplace_back(entries[i].offset, i);
@@ -160,14 +185,17 @@ bool CheckPlacement(const Layout& layout, std::vector<Entry>& entries) {
     e.limit = k + 1 < order.size() ? order[k + 1].first : layout.cd_start;
     const std::uint64_t room = e.limit - e.offset;
     const std::uint64_t header = local::kSize + e.raw_name.size();
-    if (room < header || room - header < e.compressed_size) return false;
+    if (room < header || room - header < e.compressed_size) {
+      return Refuse(why, ArchiveRefusal::Overlapping, e.name);
+    }
   }
   return true;
 }
 
 }  // namespace
 
-bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries) {
+bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries,
+                   ArchiveProblem& why) {
   SequentialReader reader(file, layout.cd_start, layout.cd_start + layout.cd_size);
   std::uint64_t total_size = 0;
   std::uint64_t records = 0;
@@ -176,13 +204,16 @@ bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries
   // trusted for an allocation.
   while (reader.remaining() > 0) {
     Entry e;
-    if (!ReadRecord(reader, r, e)) return false;
+    if (!ReadRecord(reader, r, e)) return Refuse(why, ArchiveRefusal::DamagedData, std::string());
     ++records;
-    if (!MakeEntry(layout, r, e, total_size)) return false;
+    if (!MakeEntry(layout, r, e, total_size, why)) return false;
     entries.push_back(std::move(e));
   }
-  return CheckDecodedEntries(entries) && CountAgrees(records, layout) &&
-         CheckPlacement(layout, entries);
+  if (!CheckDecodedEntries(entries, why)) return false;
+  if (!CountAgrees(records, layout)) {
+    return Refuse(why, ArchiveRefusal::SizesDisagree, std::string());
+  }
+  return CheckPlacement(layout, entries, why);
 }
 
 }  // namespace zip

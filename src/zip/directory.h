@@ -3,13 +3,16 @@
 // whole archive refused on anything corrupt, unsupported or unsafe.
 #include <vector>
 
+#include "zip/archive.h"
 #include "zip/end_record.h"
 #include "zip/entry.h"
 #include "zip/file.h"
 
 namespace zip {
 
-// Entries in directory order; false when the archive is refused.
-bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries);
+// Entries in directory order; false when the archive is refused, with the
+// reason in `why`.
+bool ReadDirectory(File& file, const Layout& layout, std::vector<Entry>& entries,
+                   ArchiveProblem& why);
 
 }  // namespace zip

@@ -88,6 +88,15 @@ bool LegacyNamesAreUtf8(const std::vector<Entry>& entries) {
 
 }  // namespace
 
+ArchiveRefusal UndecodableName(const std::string& raw_name) {
+  // Some systems' conversions refuse control characters before anything
+  // else could: the name is one Windows cannot create, whatever the code page.
+  for (const char c : raw_name) {
+    if (static_cast<unsigned char>(c) < 0x20) return ArchiveRefusal::NameNotCreatable;
+  }
+  return ArchiveRefusal::NameNotInCodePage;
+}
+
 bool DecodeName(bool utf8_flag, const std::string* unicode_path, Entry& entry) {
   if (utf8_flag) return Utf8ToNarrow(entry.raw_name, entry.name);
   if (unicode_path != nullptr) return Utf8ToNarrow(*unicode_path, entry.name);
@@ -95,41 +104,70 @@ bool DecodeName(bool utf8_flag, const std::string* unicode_path, Entry& entry) {
   return true;
 }
 
-bool DecodeNames(std::vector<Entry>& entries) {
+bool DecodeNames(std::vector<Entry>& entries, ArchiveProblem& why) {
   const bool legacy_as_utf8 = LegacyNamesAreUtf8(entries);
   for (Entry& e : entries) {
     if (e.legacy_name && !(legacy_as_utf8 ? Utf8ToNarrow(e.raw_name, e.name)
                                           : LegacyToNarrow(e.raw_name, e.name))) {
-      return false;
+      return Refuse(why, UndecodableName(e.raw_name), std::string());
     }
     e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
-    if (!DropCurrentFolderComponents(e.name)) return false;
+    const std::string stored = e.name;
+    if (!DropCurrentFolderComponents(e.name)) {
+      return Refuse(why, ArchiveRefusal::NameNotCreatable, stored);
+    }
   }
   return true;
 }
 
-bool CheckEntryNames(const std::vector<Entry>& entries) {
+namespace {
+
+// Why a name is unsafe on its own; None when it is not.
+ArchiveRefusal UnsafeName(const Entry& e, const std::vector<std::string>& parts) {
+  // As stored: a leading separator, or a drive ("C:" leads to one whatever
+  // follows; a colon elsewhere is only a name Windows refuses).
+  const std::string& raw = e.raw_name;
+  const bool drive = raw.size() >= 2 && raw[1] == ':' &&
+                     ((raw[0] >= 'A' && raw[0] <= 'Z') || (raw[0] >= 'a' && raw[0] <= 'z'));
+  if (drive || (!raw.empty() && IsSeparator(static_cast<unsigned char>(raw[0])))) {
+    return ArchiveRefusal::AbsoluteName;
+  }
+  if (e.name.empty() || IsSeparator(static_cast<unsigned char>(e.name[0]))) {
+    return ArchiveRefusal::NameNotCreatable;
+  }
+  for (const std::string& part : parts) {
+    if (part == "..") return ArchiveRefusal::LeavesFolder;
+  }
+  for (const std::string& part : parts) {
+    if (!IsSafeComponent(part)) return ArchiveRefusal::NameNotCreatable;
+  }
+  return ArchiveRefusal::None;
+}
+
+}  // namespace
+
+bool CheckEntryNames(const std::vector<Entry>& entries, ArchiveProblem& why) {
   std::unordered_set<std::string> targets;
   std::unordered_set<std::string> folders;  // directory entries and every parent
-  std::vector<std::string> files;
+  std::vector<std::pair<std::string, const Entry*>> files;
   for (const Entry& e : entries) {
-    if (e.name.empty() || IsSeparator(static_cast<unsigned char>(e.name[0]))) return false;
     const std::vector<std::string> parts = SplitComponents(e.name, e.is_directory);
-    for (const std::string& part : parts) {
-      if (!IsSafeComponent(part)) return false;
-    }
+    const ArchiveRefusal unsafe = UnsafeName(e, parts);
+    if (unsafe != ArchiveRefusal::None) return Refuse(why, unsafe, e.name);
     std::string key = TargetKey(parts, parts.size());
-    if (!targets.insert(key).second) return false;
+    if (!targets.insert(key).second) return Refuse(why, ArchiveRefusal::SameTarget, e.name);
     for (std::size_t k = 1; k < parts.size(); ++k) folders.insert(TargetKey(parts, k));
     if (e.is_directory) {
       folders.insert(key);
     } else {
-      files.push_back(std::move(key));
+      files.emplace_back(std::move(key), &e);
     }
   }
   // A file cannot also be a folder another entry goes into.
-  for (const std::string& file : files) {
-    if (folders.count(file) != 0) return false;
+  for (const auto& file : files) {
+    if (folders.count(file.first) != 0) {
+      return Refuse(why, ArchiveRefusal::SameTarget, file.second->name);
+    }
   }
   return true;
 }

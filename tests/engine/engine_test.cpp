@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "app/app.h"
@@ -29,6 +30,12 @@
 namespace {
 
 using Tree = std::map<std::string, std::string>;
+
+// A path relative to the mod's folder, as the messages name it.
+std::string Rel(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kSep);
+  return path;
+}
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -96,6 +103,29 @@ class EngineTest : public ::testing::Test {
     settings.Restore(state.settings);
   }
 
+  // A command's message names the file whose step failed: a line below its
+  // text starts with that file, relative to the game folder or in full (for
+  // a backup, the file it saves may be named instead: its name up to the
+  // backup extension is what must be there).
+  void ExpectNamed(const std::string& path) {
+    if (window.errors.empty() || path.empty()) return;
+    const std::string& message = window.errors.front();
+    bool toggle = false;  // the install command's; the list's own say nothing more
+    for (const char* text : {kProcessingError, kExtractionError, kUninstallError}) {
+      toggle = toggle || message.compare(0, std::strlen(text), text) == 0;
+    }
+    if (!toggle) return;
+    const std::string base = game.path() + kSep;
+    std::string file = path.compare(0, base.size(), base) == 0 ? path.substr(base.size()) : path;
+    const std::size_t separator = file.find_last_of(kSep);
+    const std::size_t name = separator == std::string::npos ? 0 : separator + 1;
+    const std::size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot >= name) file.erase(dot);
+    const std::size_t size = file.size();
+    if (size > 3 && file.compare(size - 3, 3, "qvs") == 0) file.erase(size - 3);
+    EXPECT_NE(message.find("\n\n" + file), std::string::npos) << message << "\nfailed: " << path;
+  }
+
   // Runs `command` from `before` with its k-th changing step held by
   // another program for two tries (the command must succeed) and for good,
   // failed (the command takes back what it did) and, again, crashed at (that
@@ -114,11 +144,13 @@ class EngineTest : public ::testing::Test {
         Reset(before);
         HoldFileOperation(k, hold);
         command();
+        const std::string held = FailedFilePath();
         FailFileOperation(0);
         if (hold > 0) {
           EXPECT_TRUE(Whole() == after);
           continue;
         }
+        ExpectNamed(held);
         RepairAtStartUp();
         const State now = Whole();
         EXPECT_TRUE(now == before || now == after);
@@ -129,11 +161,13 @@ class EngineTest : public ::testing::Test {
         FailFileOperation(k, crash);
         command();
         const int reached = FileOperationCount();
+        const std::string failed = FailedFilePath();
         FailFileOperation(0);
         if (reached < k) {  // it never got there: it succeeded
           EXPECT_TRUE(Whole() == after);
           return k - 1;
         }
+        if (!crash) ExpectNamed(failed);
         const State interrupted = Whole();
         for (int j = 1;; ++j) {
           Reset(interrupted);
@@ -273,7 +307,10 @@ TEST_F(EngineTest, ASecondModOverTheSameFileIsRefusedAndRolledBack) {
   const Tree after_first = Now();
   Click(1);
   ASSERT_EQ(window.errors.size(), 1u);
-  EXPECT_EQ(window.errors[0], kProcessingError);
+  // The original's backup is the first mod's, and it is named.
+  EXPECT_EQ(window.errors[0],
+            kProcessingError +
+                Below({ProblemLine(Rel("data/a.txt"), Fill(kBackupTakenByMod, "mod_over_a.zip"))}));
   EXPECT_FALSE(IsExtracted(1));
   EXPECT_EQ(Now(), after_first);
 
@@ -292,7 +329,8 @@ TEST_F(EngineTest, FilesSharingABackupNameAreRefusedWhenAnyExists) {
   const Tree before = Now();
   Click(0);
   ASSERT_EQ(window.errors.size(), 1u);
-  EXPECT_EQ(window.errors[0], kProcessingError);
+  EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(
+                                  "a.txt", ProblemKindText(ProblemKind::BackupShared))}));
   EXPECT_EQ(Now(), before);
 
   // With neither there, nothing needs saving and both come and go.
@@ -316,6 +354,9 @@ TEST_F(EngineTest, ABackupLeftByAnotherModBlocksANewFileOfTheSameName) {
   const Tree before = Now();
   Click(0);
   ASSERT_EQ(window.errors.size(), 1u);
+  // No installed mod's record holds it: the backup itself is named.
+  const std::string on_disk = Fill(kBackupTakenOnDisk, Rel("data/b.qvs"));
+  EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(Rel("data/b.dat"), on_disk)}));
   EXPECT_EQ(Now(), before);
 }
 
@@ -370,19 +411,27 @@ TEST_F(EngineTest, HostileAndBrokenArchivesLeaveNothingBehind) {
   struct Case {
     const char* fixture;
     const char* message;
+    std::string file;  // what the message names, and why
+    std::string why;
   };
-  for (const Case& c : {Case{"mod_traversal.zip", kProcessingError},
-                        Case{"mod_truncated.zip", kProcessingError},
-                        Case{"mod_bad_crc.zip", kExtractionError},
-                        // A file where another file's backup goes.
-                        Case{"archive_backup_ext.zip", kProcessingError},
-                        Case{"archive_backup_noext.zip", kProcessingError}}) {
+  const std::string backup_of_file = ProblemKindText(ProblemKind::BackupOfModFile);
+  for (const Case& c :
+       {Case{"mod_traversal.zip", kProcessingError, "../escape.txt",
+             ArchiveRefusalText(ArchiveRefusal::LeavesFolder)},
+        // The archive as a whole: its full path.
+        Case{"mod_truncated.zip", kProcessingError, FixturePath("mod_truncated.zip"),
+             ArchiveRefusalText(ArchiveRefusal::NotZip)},
+        Case{"mod_bad_crc.zip", kExtractionError, "sub/zz.txt",
+             ArchiveRefusalText(ArchiveRefusal::DamagedData)},
+        // A file where another file's backup goes.
+        Case{"archive_backup_ext.zip", kProcessingError, Rel("sub/x.qvs"), backup_of_file},
+        Case{"archive_backup_noext.zip", kProcessingError, "READMEqvs", backup_of_file}}) {
     SCOPED_TRACE(c.fixture);
     window.errors.clear();
     Record(0, c.fixture);
     Click(0);
     ASSERT_EQ(window.errors.size(), 1u);
-    EXPECT_EQ(window.errors[0], c.message);
+    EXPECT_EQ(window.errors[0], c.message + Below({ProblemLine(c.file, c.why)}));
     EXPECT_FALSE(IsExtracted(0));
     EXPECT_EQ(Now(), before);
   }
@@ -398,11 +447,15 @@ TEST_F(EngineTest, RefusesTargetsThatAreFoldersAndMissingDestinations) {
   const Tree before = Now();
   Click(0);
   ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(
+                                  "new.txt", ProblemKindText(ProblemKind::FolderInTheWay))}));
   EXPECT_EQ(Now(), before);
 
   ASSERT_TRUE(WriteExtractTo(0, game.Join("gone").c_str()));
   Click(0);
-  EXPECT_EQ(window.errors.size(), 2u);
+  ASSERT_EQ(window.errors.size(), 2u);
+  EXPECT_EQ(window.errors[1], kProcessingError + Below({ProblemLine(
+                                  game.Join("gone"), ProblemKindText(ProblemKind::FolderGone))}));
   EXPECT_FALSE(game.Exists("gone"));
 }
 
@@ -419,7 +472,8 @@ TEST_F(EngineTest, UninstallRestoresBackupsOfMissingTargetsAndRefusesFolders) {
   const Tree blocked = Now();
   Click(0);
   ASSERT_EQ(window.errors.size(), 1u);
-  EXPECT_EQ(window.errors[0], kUninstallError);
+  EXPECT_EQ(window.errors[0], kUninstallError + Below({ProblemLine(
+                                 "new.txt", ProblemKindText(ProblemKind::FolderInTheWay))}));
   EXPECT_TRUE(IsExtracted(0));
   EXPECT_EQ(Now(), blocked);
 
@@ -434,7 +488,8 @@ TEST_F(EngineTest, UninstallRestoresBackupsOfMissingTargetsAndRefusesFolders) {
   Click(0);
   CloseHandle(held);
   ASSERT_EQ(window.errors.size(), 2u);
-  EXPECT_EQ(window.errors[1], kUninstallError);
+  EXPECT_EQ(window.errors[1], kUninstallError + Below({ProblemLine(
+                                  Rel("data/b.dat"), FileCauseText(FileCause::InUse))}));
   EXPECT_TRUE(IsExtracted(0));
   EXPECT_EQ(Now(), unblocked);
   window.errors.pop_back();
@@ -508,8 +563,10 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   SetReadOnly(SettingsFile(), true);
   Click(0);
   SetReadOnly(SettingsFile(), false);
+  const std::string not_stored =
+      Below({ProblemLine(SettingsFile(), ProblemKindText(ProblemKind::NotStored))});
   ASSERT_EQ(window.errors.size(), 1u);
-  EXPECT_EQ(window.errors[0], kProcessingError);
+  EXPECT_EQ(window.errors[0], kProcessingError + not_stored);
   EXPECT_FALSE(IsExtracted(0));
   EXPECT_EQ(Now(), before);
 
@@ -520,7 +577,7 @@ TEST_F(EngineTest, AnUnwritableFlagUndoesTheCommand) {
   Click(0);
   SetReadOnly(SettingsFile(), false);
   ASSERT_EQ(window.errors.size(), 2u);
-  EXPECT_EQ(window.errors[1], kUninstallError);
+  EXPECT_EQ(window.errors[1], kUninstallError + not_stored);
   EXPECT_TRUE(IsExtracted(0));
   EXPECT_EQ(Now(), installed);
 }
@@ -554,12 +611,14 @@ TEST_F(EngineTest, NamesMatchTheGameFolderWithoutRegardToCase) {
 
 // Without its plan on disk a crash could not be repaired: no command starts.
 TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
+  const std::string no_plan = kProcessingError + Below({ProblemLine(
+                                  PlanPath(), ProblemKindText(ProblemKind::PlanNotWritten))});
   Record(0, "mod_mixed.zip");
   const Tree before = Now();
   // A folder where the plan's temporary file must go.
   settings.MakeDir(std::string(kRecordFolderName) + "/plan.tmp");
   Click(0);
-  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_EQ(window.errors, std::vector<std::string>{no_plan});
   EXPECT_FALSE(IsExtracted(0));
   EXPECT_EQ(Now(), before);
 
@@ -571,7 +630,7 @@ TEST_F(EngineTest, NoCommandStartsWithoutItsPlanOnDisk) {
   settings.MakeDir(std::string(kRecordFolderName) + "/plan.tmp");
   window.errors.clear();
   Click(0);
-  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_EQ(window.errors, std::vector<std::string>{no_plan});
   EXPECT_TRUE(IsExtracted(0));
   EXPECT_EQ(Now(), installed);
 }
@@ -658,7 +717,8 @@ TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   // The other order: x.qvs is the other mod's to restore, on disk or not.
   ASSERT_EQ(MoveEntry(game.Join("keep/x.qvs"), game.Join("x.away")), FileResult::Done);
   Click(2);
-  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError});
+  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError + Below({ProblemLine(
+                               Rel("keep/x.dat"), Fill(kBackupTakenByMod, "mod_over_txt.zip"))})});
   EXPECT_FALSE(game.Exists("keep/x.dat"));
   ASSERT_EQ(MoveEntry(game.Join("x.away"), game.Join("keep/x.qvs")), FileResult::Done);
   window.errors.clear();

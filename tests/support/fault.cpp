@@ -19,6 +19,7 @@ std::atomic<unsigned> g_paused{0};      // milliseconds the retries waited, in n
 
 std::mutex g_guard;
 std::string g_held_path;  // held for good: every call on it fails
+std::string g_failed_path;  // what the k-th call named
 
 // Counts one changing call on `path`; true when it is to fail, with its
 // cause set. A hold only meets calls that name a file another program could
@@ -28,6 +29,10 @@ bool Fails(const std::string& path) {
   const int operation = ++g_operations;
   const int fail_at = g_fail_at;
   if (fail_at <= 0 || operation < fail_at) return false;
+  if (operation == fail_at) {
+    const std::lock_guard<std::mutex> lock(g_guard);
+    g_failed_path = path;
+  }
   if ((g_held_forever || g_held_times > 0) && path.empty()) return false;
   if (g_held_forever) {
     const std::lock_guard<std::mutex> lock(g_guard);
@@ -116,6 +121,7 @@ void Arm(int k, bool later, int held_times, bool held_forever) {
   UseDiskCalls(&kCounting);  // again, should a test have taken it away
   const std::lock_guard<std::mutex> lock(g_guard);
   g_held_path.clear();
+  g_failed_path.clear();
   g_fail_at = k;
   g_fail_later = later;
   g_held_times = held_times;
@@ -131,5 +137,10 @@ void FailFileOperation(int k, bool and_every_later) { Arm(k, and_every_later, 0,
 void HoldFileOperation(int k, int times) { Arm(k, false, times, times < 0); }
 
 int FileOperationCount() { return g_operations; }
+
+std::string FailedFilePath() {
+  const std::lock_guard<std::mutex> lock(g_guard);
+  return g_failed_path;
+}
 
 unsigned PausedMilliseconds() { return g_paused; }

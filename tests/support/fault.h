@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 // Fault injection for tests: a layer in front of the platform's disk calls
 // (platform/disk_calls.h) that counts every call changing something on disk
 // (a file operation of the engine, a write of the settings file) and fails
@@ -17,6 +18,9 @@ void HoldFileOperation(int k, int times);
 constexpr int kHeldForGood = -1;
 // Changing calls counted since the last arming.
 int FileOperationCount();
+// The file the first failed or held call named; empty when it named none (a
+// write or a close on an open handle, a write of the settings file).
+std::string FailedFilePath();
 // What the retries would have waited since the last arming, in
 // milliseconds; no real time passes.
 unsigned PausedMilliseconds();

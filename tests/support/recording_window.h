@@ -10,6 +10,7 @@
 #include "app/background.h"
 #include "app/texts.h"
 #include "app/window.h"
+#include "support/messages.h"
 
 class RecordingWindow : public Window {
  public:

@@ -230,6 +230,16 @@ TEST(ArchiveRead, BadDataFailsOnlyItsEntry) {
   for (const ArchiveEntryInfo& e : entries) {
     ASSERT_EQ(expected.count(e.name), 1u) << e.name;
     EXPECT_EQ(Read(archive.handle, e).ok, expected.at(e.name)) << e.name;
+    // Damage is told apart from a sink that stopped, and names its entry.
+    for (const bool sink_stops : {false, true}) {
+      if (sink_stops && !expected.at(e.name)) continue;  // damage may come before any data
+      ArchiveProblem why;
+      ArchiveReadEntry(archive.handle, e, [&](const void*, std::size_t) { return !sink_stops; },
+                       &why);
+      const bool damaged = !expected.at(e.name) && !sink_stops;
+      EXPECT_EQ(why.reason, damaged ? ArchiveRefusal::DamagedData : ArchiveRefusal::None) << e.name;
+      EXPECT_EQ(why.entry, damaged ? e.name : std::string()) << e.name;
+    }
   }
   EXPECT_TRUE(Read(archive.handle, entries[0]).data == Lines(2000));
 }
@@ -348,20 +358,33 @@ TEST(ArchiveLayout, EmptyArchiveHasNoEntriesButEmptyFileIsUnreadable) {
   ArchiveEntryInfo info;
   EXPECT_FALSE(ArchiveFindFirst(empty.handle, info));
 
-  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_zero_bytes.zip")), -1);
+  ArchiveProblem why;
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_zero_bytes.zip"), &why), -1);
+  EXPECT_EQ(why.reason, ArchiveRefusal::NotZip);
   EXPECT_EQ(ArchiveOpen(Fixture("archive_zero_bytes.zip")), nullptr);
-  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_does_not_exist.zip")), -1);
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_does_not_exist.zip"), &why), -1);
+  EXPECT_EQ(why.reason, ArchiveRefusal::CannotRead);
 }
 
 TEST(ArchiveLayout, BrokenDirectoriesAreRefused) {
-  for (const char* name : {"archive_truncated_end.zip", "archive_truncated_middle.zip",
-                           "archive_truncated_cd.zip", "archive_no_directory.zip",
-                           "archive_count_mismatch.zip", "archive_disk_number.zip",
-                           "archive_entry_disk.zip", "archive_extra_overflow.zip",
-                           "archive_extra_trailing.zip", "archive_overlap.zip",
-                           "archive_into_directory.zip", "archive_zip64_disagrees.zip"}) {
-    EXPECT_EQ(ArchiveCountEntries(Fixture(name)), -1) << name;
-    EXPECT_EQ(ArchiveOpen(Fixture(name)), nullptr) << name;
+  const std::pair<const char*, ArchiveRefusal> cases[] = {
+      {"archive_truncated_end.zip", ArchiveRefusal::NotZip},
+      {"archive_truncated_middle.zip", ArchiveRefusal::NotZip},
+      {"archive_truncated_cd.zip", ArchiveRefusal::NotZip},
+      {"archive_no_directory.zip", ArchiveRefusal::NotZip},
+      {"archive_count_mismatch.zip", ArchiveRefusal::SizesDisagree},
+      {"archive_disk_number.zip", ArchiveRefusal::NotZip},
+      {"archive_entry_disk.zip", ArchiveRefusal::SizesDisagree},
+      {"archive_extra_overflow.zip", ArchiveRefusal::DamagedData},
+      {"archive_extra_trailing.zip", ArchiveRefusal::DamagedData},
+      {"archive_overlap.zip", ArchiveRefusal::Overlapping},
+      {"archive_into_directory.zip", ArchiveRefusal::Overlapping},
+      {"archive_zip64_disagrees.zip", ArchiveRefusal::NotZip}};
+  for (const auto& c : cases) {
+    ArchiveProblem why;
+    EXPECT_EQ(ArchiveCountEntries(Fixture(c.first), &why), -1) << c.first;
+    EXPECT_EQ(why.reason, c.second) << c.first;
+    EXPECT_EQ(ArchiveOpen(Fixture(c.first)), nullptr) << c.first;
   }
 }
 
@@ -401,7 +424,9 @@ TEST(ArchiveNames, LegacyNamesAreCodePage932OrPassedThrough) {
 // neither is refused rather than created under other characters.
 TEST(ArchiveNames, UnflaggedNamesThatAreNotCodePageTextAreRefused) {
   const Charset charset = NarrowCharset();
-  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_names_cp437.zip")), -1);
+  ArchiveProblem why;
+  EXPECT_EQ(ArchiveCountEntries(Fixture("archive_names_cp437.zip"), &why), -1);
+  EXPECT_EQ(why.reason, ArchiveRefusal::NameNotInCodePage);
   const std::vector<std::string> latin = Names("archive_names_utf8_unflagged_latin.zip");
   const std::vector<std::string> japanese = Names("archive_names_utf8_unflagged_japanese.zip");
   switch (charset) {
@@ -465,6 +490,29 @@ TEST(ArchiveNames, UnusualButSafeNamesAreAccepted) {
 
 // --- Refusals -----------------------------------------------------------------
 
+// Why a name from the unsafe-names list is refused: a ".." component leaves
+// the folder, a leading separator or a drive is absolute, the rest are
+// names Windows cannot create as they are.
+ArchiveRefusal ExpectedRefusal(const std::string& name) {
+  const bool drive = name.size() >= 2 && name[1] == ':';
+  if (drive || (!name.empty() && (name[0] == '/' || name[0] == '\\'))) {
+    return ArchiveRefusal::AbsoluteName;
+  }
+  const std::string padded = "/" + name + "/";
+  if (padded.find("/../") != std::string::npos || padded.find("/..\0") != std::string::npos) {
+    return ArchiveRefusal::LeavesFolder;
+  }
+  return ArchiveRefusal::NameNotCreatable;
+}
+
+std::string FromHex(const std::string& hex) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return out;
+}
+
 TEST(ArchiveRefusal, UnsafeNames) {
   std::ifstream manifest(Fixture("archive_bad_names.txt"));
   ASSERT_TRUE(manifest.good());
@@ -475,7 +523,9 @@ TEST(ArchiveRefusal, UnsafeNames) {
     std::string file, hex_name;
     fields >> file >> hex_name;
     if (file.empty()) continue;
-    EXPECT_EQ(ArchiveCountEntries(Fixture(file)), -1) << file << " name " << hex_name;
+    ArchiveProblem why;
+    EXPECT_EQ(ArchiveCountEntries(Fixture(file), &why), -1) << file << " name " << hex_name;
+    EXPECT_EQ(why.reason, ExpectedRefusal(FromHex(hex_name))) << file << " name " << hex_name;
     ++checked;
   }
   EXPECT_GE(checked, 35);
@@ -485,7 +535,10 @@ TEST(ArchiveRefusal, EntriesLandingOnTheSameTarget) {
   for (const char* name : {"archive_dup_exact.zip", "archive_dup_separator.zip",
                            "archive_dup_file_dir.zip", "archive_dup_file_as_folder.zip",
                            "archive_dup_dir_after_file.zip"}) {
-    EXPECT_EQ(ArchiveCountEntries(Fixture(name)), -1) << name;
+    ArchiveProblem why;
+    EXPECT_EQ(ArchiveCountEntries(Fixture(name), &why), -1) << name;
+    EXPECT_EQ(why.reason, ArchiveRefusal::SameTarget) << name;
+    EXPECT_FALSE(why.entry.empty()) << name;
   }
   // Names differing only in case are one file where case is ignored.
 #ifdef _WIN32
@@ -497,13 +550,23 @@ TEST(ArchiveRefusal, EntriesLandingOnTheSameTarget) {
 }
 
 TEST(ArchiveRefusal, LinksEncryptionAndUnsupportedData) {
-  for (const char* name : {"archive_symlink.zip", "archive_encrypted.zip",
-                           "archive_strong_encryption.zip", "archive_aes.zip",
-                           "archive_aes_noflag.zip", "archive_method_bzip2.zip",
-                           "archive_method_deflate64.zip", "archive_stored_size_mismatch.zip",
-                           "archive_dir_with_data.zip", "archive_claims_bomb.zip"}) {
-    EXPECT_EQ(ArchiveCountEntries(Fixture(name)), -1) << name;
-    EXPECT_EQ(ArchiveOpen(Fixture(name)), nullptr) << name;
+  const std::pair<const char*, ArchiveRefusal> cases[] = {
+      {"archive_symlink.zip", ArchiveRefusal::Link},
+      {"archive_encrypted.zip", ArchiveRefusal::Encrypted},
+      {"archive_strong_encryption.zip", ArchiveRefusal::Encrypted},
+      {"archive_aes.zip", ArchiveRefusal::Encrypted},
+      {"archive_aes_noflag.zip", ArchiveRefusal::UnknownMethod},
+      {"archive_method_bzip2.zip", ArchiveRefusal::UnknownMethod},
+      {"archive_method_deflate64.zip", ArchiveRefusal::UnknownMethod},
+      {"archive_stored_size_mismatch.zip", ArchiveRefusal::SizesDisagree},
+      {"archive_dir_with_data.zip", ArchiveRefusal::SizesDisagree},
+      {"archive_claims_bomb.zip", ArchiveRefusal::SizesDisagree}};
+  for (const auto& c : cases) {
+    ArchiveProblem why;
+    EXPECT_EQ(ArchiveCountEntries(Fixture(c.first), &why), -1) << c.first;
+    EXPECT_EQ(why.reason, c.second) << c.first;
+    EXPECT_FALSE(why.entry.empty()) << c.first;  // each is about one entry
+    EXPECT_EQ(ArchiveOpen(Fixture(c.first)), nullptr) << c.first;
   }
 }
 

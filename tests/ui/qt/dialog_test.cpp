@@ -31,6 +31,7 @@
 #include "app/texts.h"
 #include "engine/record.h"
 #include "support/fault.h"
+#include "support/messages.h"
 #include "app/modlist.h"
 #include "ui/qt/choosers_qt.h"
 #include "ui/qt/dialog_qt.h"
@@ -556,7 +557,12 @@ class QtDialogTest : public QObject {
       FailFileOperation(15, true);  // among the extracted files
       QVERIFY(app.Click(InstallButton));
       FailFileOperation(0);
-      QCOMPARE(boxes->Take(), QStringList{ErrorBox(kExtractionError)});
+      // The file whose creation failed is named, with the seam's cause.
+      const QStringList shown = boxes->Take();
+      QCOMPARE(shown.size(), 1);
+      QVERIFY(shown[0].startsWith(ErrorBox(kExtractionError, Below({}))));
+      const std::string why = kProblemSeparator + std::string(FileCauseText(FileCause::Other));
+      QVERIFY(shown[0].endsWith(Q(why)));
       QVERIFY(Snapshot(Game()) != before);
       QCOMPARE(app.CloseBox(), 1);
     }
@@ -582,7 +588,10 @@ class QtDialogTest : public QObject {
 
     app.SelectRow(1);
     app.Click(InstallButton);
-    QCOMPARE(boxes->Take(), QStringList{ErrorBox(kProcessingError)});
+    QCOMPARE(boxes->Take(),
+             QStringList{ErrorBox(kProcessingError,
+                                  Below({ProblemLine("data/a.txt",
+                                                     Fill(kBackupTakenByMod, "first.zip"))}))});
     QVERIFY(Snapshot(Game()) == with_first);
     QCOMPARE(app.Text(InstallButton), QStringLiteral("Install"));
     QCOMPARE(Q(Setting(Ini(), "FileNo1", "Extracted")), QStringLiteral("<none>"));

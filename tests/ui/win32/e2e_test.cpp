@@ -19,10 +19,23 @@ namespace {
 
 const wchar_t kProcessingError[] =
     L"処理中にエラーが発生しました。\n他のMODがファイルを使用している可能性があります。";
+const wchar_t kUninstallError[] = L"アンインストール中にエラーが発生しました。";
 const wchar_t kNotRepresentable[] =
     L"選択されたパスには、このシステムの文字コードで表せない文字が含まれているため、使用できません。";
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// A command's message: its own text unchanged, then after an empty line the
+// problems, each line starting with the file it is about.
+::testing::AssertionResult NamesBelow(const std::wstring& message, const std::wstring& text,
+                                      const std::wstring& file) {
+  const std::wstring head = text + L"\n\n";
+  if (message.compare(0, head.size(), head) == 0 &&
+      message.find(L"\n" + file + L": ", head.size() - 1) != std::wstring::npos) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "no line for the file below the text";
+}
 
 // Reads a value of the program's settings file the way the program does.
 std::string Setting(const std::string& ini, const char* section, const char* key) {
@@ -296,6 +309,45 @@ TEST_F(Scenario, AFileHeldForAMomentDuringTheUninstallIsWaitedFor) {
   EXPECT_EQ(Snapshot(Game()), before);
 }
 
+// Held for good, as by a game left running: the uninstall gives up after
+// its retries, changes nothing, and names the file with the hint to close
+// the game.
+TEST_F(Scenario, AFileHeldForGoodFailsTheUninstallAndIsNamed) {
+  MakeGame();
+  WriteMod("hd.zip", {{"data/config.ini", "[video]\r\nwidth=1920\r\n"}, {"hd.txt", "hd"}});
+  RunningApp app(App());
+  AddWithFolder(app, "hd.zip", Game());
+  app.Click(InstallButton);
+  ASSERT_EQ(app.Text(InstallButton), "UnInstall");
+  const auto installed = Snapshot(Game());
+  const HANDLE held = CreateFileA(root.Join("game/hd.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::wstring message = app.ClickForMessage(InstallButton);
+  CloseHandle(held);
+  EXPECT_TRUE(NamesBelow(message, kUninstallError, L"hd.txt"));
+  EXPECT_NE(message.find(L"ゲームを終了"), std::wstring::npos);
+  EXPECT_EQ(app.Text(InstallButton), "UnInstall");
+  EXPECT_EQ(Snapshot(Game()), installed);
+  EXPECT_EQ(app.CloseBox(), 1u);
+}
+
+// A name that leaves the folder: refused before anything is touched, the
+// entry named as stored.
+TEST_F(Scenario, AHostileArchiveIsRefusedNamingItsEntry) {
+  MakeGame();
+  WriteMod("evil.zip", {{"fine.txt", "fine"}, {"../escape.txt", "out"}});
+  const auto before = Snapshot(Game());
+  RunningApp app(App());
+  AddWithFolder(app, "evil.zip", Game());
+  const std::wstring message = app.ClickForMessage(InstallButton);
+  EXPECT_TRUE(NamesBelow(message, kProcessingError, L"../escape.txt"));
+  EXPECT_EQ(Snapshot(Game()), before);
+  EXPECT_FALSE(root.Exists("escape.txt"));
+  EXPECT_EQ(app.Text(InstallButton), "Install");
+  EXPECT_EQ(app.CloseBox(), 1u);
+}
+
 // Killed half-way through the extraction, as by a crash or Task Manager: the
 // next start puts the folder back as it was before the click, and says so.
 TEST_F(Scenario, AnInstallKilledHalfWayIsUndoneAtTheNextStart) {
@@ -391,7 +443,10 @@ TEST_F(Scenario, SecondModOverTheSameFileIsRefusedAndChangesNothing) {
   const auto with_first = Snapshot(Game());
 
   app.SelectRow(1);
-  EXPECT_EQ(app.ClickForMessage(InstallButton), kProcessingError);
+  // The file is named, and the mod whose backup it is, as the list shows it.
+  const std::wstring message = app.ClickForMessage(InstallButton);
+  EXPECT_TRUE(NamesBelow(message, kProcessingError, L"data\\config.ini"));
+  EXPECT_NE(message.find(L"「first.zip」"), std::wstring::npos);
   EXPECT_EQ(Snapshot(Game()), with_first);
   EXPECT_EQ(app.Text(InstallButton), "Install");
   EXPECT_EQ(Setting(Ini(), "FileNo1", "Extracted"), "<none>");
