@@ -62,16 +62,16 @@ const std::set<std::string> kRepairable = {"box/game", std::string("box/") + kRe
 // replaced (originals saved as a.qvs and READMEqvs), data/b.dat and
 // data/new/c.txt created, with data/new.
 void MakeGame(const std::string& game) {
-  MakeFolder(game);
+  fuzz::MakeFolder(game);
   WriteBytes(game + "/a.txt", "mod a\n");
   WriteBytes(game + "/a.qvs", "original a\n");
   WriteBytes(game + "/README", "mod readme\n");
   WriteBytes(game + "/READMEqvs", "original readme\n");
-  MakeFolder(game + "/data");
+  fuzz::MakeFolder(game + "/data");
   WriteBytes(game + "/data/b.dat", "mod b\n");
-  MakeFolder(game + "/data/new");
+  fuzz::MakeFolder(game + "/data/new");
   WriteBytes(game + "/data/new/c.txt", "mod c\n");
-  MakeFolder(game + "/keep");
+  fuzz::MakeFolder(game + "/keep");
   WriteBytes(game + "/keep/other.txt", "untouched\n");
   // Opening it for reading waits for a writer that never comes.
   if (mkfifo((game + "/pipe").c_str(), 0644) != 0) FuzzFail("no FIFO: errno %d", errno);
@@ -98,21 +98,21 @@ const Scene& TheScene() {
     WriteBytes(made.outer + "/f", "far f\n");
     chmod((made.outer + "/f").c_str(), 0444);  // a delete would first make it writable
     WriteBytes(made.outer + "/far.txt", "far\n");
-    MakeFolder(made.outer + "/x");
-    MakeFolder(made.box);
+    fuzz::MakeFolder(made.outer + "/x");
+    fuzz::MakeFolder(made.box);
     WriteBytes(made.box + "/mod.zip", "stands for the mod's archive: the repair never reads it\n");
     WriteBytes(made.box + "/f", "sibling f\n");
     WriteBytes(made.box + "/sibling.txt", "sibling\n");
-    MakeFolder(made.box + "/other");
+    fuzz::MakeFolder(made.box + "/other");
     WriteBytes(made.box + "/other/f", "other f\n");
-    MakeFolder(made.box + "/x");
+    fuzz::MakeFolder(made.box + "/x");
     const std::string archive = made.box + "/mod.zip";
     WriteBytes(made.box + "/" + kSettingsFileName,
                "[FileNo0]\nFileName=" + archive + "\nExtractTo=" + made.game +
                    "\nExtracted=0\n[FileNo1]\nFileName=" + archive + "\nExtractTo=" + made.game +
                    "\nExtracted=1\n");
     MakeGame(made.game);
-    MakeFolder(made.records);
+    fuzz::MakeFolder(made.records);
     made.outside = SnapshotTree(made.outer, kRepairable);
     SetProgramDirectory(made.box + "/");
     SetRecordFolder(made.records + "/");
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RemoveTree(scene.game);
   RemoveTree(scene.records);
   MakeGame(scene.game);
-  MakeFolder(scene.records);
+  fuzz::MakeFolder(scene.records);
 
   const std::vector<std::string> parts =
       Parts(std::string(reinterpret_cast<const char*>(data), size));

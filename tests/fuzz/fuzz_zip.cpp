@@ -35,7 +35,7 @@ const Folder& TheFolder() {
     made.root = MakeScratchFolder("qv-fuzz-zip");
     made.archive = made.root + "/input.zip";
     made.game = made.root + "/game";
-    MakeFolder(made.game);
+    fuzz::MakeFolder(made.game);
     return made;
   }();
   return folder;
