@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/background.h"
+#include "app/report.h"
 #include "app/texts.h"
 #include "app/toggle.h"
 #include "engine/repair.h"
@@ -86,7 +87,7 @@ void RepairAtStartUp() {
   std::string message = text;
   if (!report.archive.empty()) message += "\n" + NarrowToUtf8(DisplayName(report.archive));
   if (!report.set_aside.empty()) message += "\n" + NarrowToUtf8(report.set_aside);
-  MainWindow().ShowError(message);
+  MainWindow().ShowError(WithProblems(message, report.problems));
 }
 
 namespace {

@@ -58,6 +58,9 @@ const char* const kShellOpenFailed = "フォルダを開けませんでした。
 const char* const kProblemSeparator = ": ";
 const char* const kBackupTakenByMod = "バックアップ名がMOD「%s」で使用されています。";
 const char* const kBackupTakenOnDisk = "バックアップ名「%s」のファイルが既にあります。";
+const char* const kKeptChangedAs = "インストール後に変更されていたため、「%s」として残しました。";
+const char* const kNotUndone = "元に戻せませんでした。";
+const char* const kNotMovedBack = "「%s」から元に戻せませんでした。";
 
 namespace {
 

@@ -14,7 +14,9 @@ extern const char* const kProcessingCaption;  // while a command runs, then with
 extern const char* const kProcessingError;
 extern const char* const kExtractionError;
 extern const char* const kUninstallError;
-// Files the user changed after the install were kept; their names follow.
+// Files the user changed after the install were kept; each follows, with
+// the name it got (kKeptChangedAs), as the problems do below a command's
+// message.
 extern const char* const kKeptFilesNotice;
 // An installed mod cannot be removed from the list or given another folder.
 extern const char* const kRemoveInstalledError;
@@ -80,3 +82,9 @@ const char* ProblemKindText(ProblemKind kind);
 // list shows it), or by the file at "%s", which no installed mod made.
 extern const char* const kBackupTakenByMod;
 extern const char* const kBackupTakenOnDisk;
+// A changed file kept under the name at "%s" rather than deleted.
+extern const char* const kKeptChangedAs;
+// A step of a failed command that could not be taken back, and a file that
+// could not be moved back from "%s"; the cause follows.
+extern const char* const kNotUndone;
+extern const char* const kNotMovedBack;

@@ -4,20 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "app/report.h"
 #include "app/texts.h"
 #include "engine/install.h"
 #include "engine/uninstall.h"
 #include "platform/files.h"
-#include "rules/paths.h"
 #include "engine/record.h"
-#include "platform/text.h"
 #include "settings/settings.h"
 #include "app/window.h"
 
 namespace {
-
-// Names of kept files shown in one message; the rest are counted.
-constexpr std::size_t kMaxKeptShown = 20;
 
 // One install or uninstall: what it was given on the dialog's thread, and
 // what it found, for the messages shown there once it is over.
@@ -26,7 +22,7 @@ struct ToggleJob {
   ModPaths mod;
   bool installed = false;
   CommandResult result = CommandResult::Done;
-  std::vector<std::string> kept;
+  Problems kept;  // the files it kept under other names
   Problems problems;
 };
 
@@ -48,45 +44,6 @@ void Run(ToggleJob& job) {
   job.problems = std::move(problems);
 }
 
-// Replaces the "%s" of `text` with `name`.
-std::string Filled(const char* text, const std::string& name) {
-  std::string out = text;
-  const std::size_t at = out.find("%s");
-  if (at != std::string::npos) out.replace(at, 2, name);
-  return out;
-}
-
-// Why, in the user's words: for a taken backup, whose it is.
-std::string Why(const Problem& problem) {
-  switch (problem.kind) {
-    case ProblemKind::ArchiveRefused:
-      return ArchiveRefusalText(problem.refusal);
-    case ProblemKind::StepFailed:
-      return FileCauseText(problem.cause);
-    case ProblemKind::BackupTaken:
-      if (problem.owner >= 0) {
-        return Filled(kBackupTakenByMod, NarrowToUtf8(DisplayName(ReadFileName(problem.owner))));
-      }
-      return Filled(kBackupTakenOnDisk, NarrowToUtf8(problem.backup));
-    default:
-      return ProblemKindText(problem.kind);
-  }
-}
-
-// The message's own text, then after an empty line one line per problem.
-std::string WithProblems(const char* text, const Problems& problems) {
-  std::string out = text;
-  if (problems.empty()) return out;
-  out += "\n";
-  for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i) {
-    out += "\n" + NarrowToUtf8(problems[i].file) + kProblemSeparator + Why(problems[i]);
-  }
-  if (problems.size() > kMaxProblemsShown) {
-    out += "\n(+" + std::to_string(problems.size() - kMaxProblemsShown) + ")";
-  }
-  return out;
-}
-
 void Report(const ToggleJob& job) {
   Window& window = MainWindow();
   switch (job.result) {
@@ -102,15 +59,7 @@ void Report(const ToggleJob& job) {
       window.ShowError(WithProblems(kProcessingError, job.problems));
       break;
   }
-  if (job.kept.empty()) return;
-  std::string text = kKeptFilesNotice;
-  for (std::size_t i = 0; i < job.kept.size() && i < kMaxKeptShown; ++i) {
-    text += "\n" + NarrowToUtf8(job.kept[i]);
-  }
-  if (job.kept.size() > kMaxKeptShown) {
-    text += "\n(+" + std::to_string(job.kept.size() - kMaxKeptShown) + ")";
-  }
-  window.ShowError(text);
+  if (!job.kept.empty()) window.ShowError(WithProblems(kKeptFilesNotice, job.kept));
 }
 
 }  // namespace

@@ -70,19 +70,19 @@ class InstallPlanner {
 
   // Once every entry is planned: what can only be told from all of them.
   bool BackupsAreDistinct() {
+    bool distinct = true;
     for (const auto& slot : slots_) {
       // a.txt and a.dat share a.qvs: one original could be saved, but the
       // uninstallation could not tell whose it is.
       if (slot.second.users > 1 && slot.second.target_exists) {
-        return Refuse(ProblemKind::BackupShared, slot.second.target);
-      }
-      // Nor may a file or a folder of the mod sit where another file's
-      // backup goes: installing would overwrite one of them.
-      if (targets_.count(slot.first) != 0 || folders_seen_.count(slot.first) != 0) {
-        return Refuse(ProblemKind::BackupOfModFile, slot.second.backup);
+        distinct = Refuse(ProblemKind::BackupShared, slot.second.target);
+      } else if (targets_.count(slot.first) != 0 || folders_seen_.count(slot.first) != 0) {
+        // Nor may a file or a folder of the mod sit where another file's
+        // backup goes: installing would overwrite one of them.
+        distinct = Refuse(ProblemKind::BackupOfModFile, slot.second.backup);
       }
     }
-    return true;
+    return distinct;
   }
 
  private:
@@ -180,10 +180,11 @@ bool PlanInstall(const ModPaths& mod, int n, std::vector<PlannedEntry>& entries,
   plan.record.archive = mod.archive;
   plan.record.folder = mod.folder;
   InstallPlanner planner(mod.folder, n, plan.record, problems);
-  for (PlannedEntry& entry : entries) {
-    if (!planner.Plan(entry)) return false;
-  }
-  return planner.BackupsAreDistinct();
+  // Every entry is looked at, so that the message lists each file in the
+  // way, not only the first.
+  bool planned = true;
+  for (PlannedEntry& entry : entries) planned = planner.Plan(entry) && planned;
+  return planner.BackupsAreDistinct() && planned;
 }
 
 // Creates the folders the plan found missing, parents first, then extracts
@@ -255,8 +256,8 @@ CommandResult Install(int n, const ModPaths& mod, const CommitStep& commit,
   Journal journal;
   // Taken back at once; what cannot be is left to the next start's repair,
   // which the plan still on disk asks for.
-  const auto abandon = [&journal](CommandResult result) {
-    if (UndoJournal(journal)) DeletePlan();
+  const auto abandon = [&](CommandResult result) {
+    if (UndoJournal(journal, plan.record.folder, problems)) DeletePlan();
     return result;
   };
   // Each original goes to the backup name the checks found free; the move

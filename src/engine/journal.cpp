@@ -24,7 +24,14 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
   return read && closed;
 }
 
-bool UndoJournal(Journal& journal) {
+namespace {
+std::string Relative(const std::string& folder, const std::string& path) {
+  const bool inside = path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
+  return inside ? path.substr(folder.size() + 1) : path;
+}
+}  // namespace
+
+bool UndoJournal(Journal& journal, const std::string& folder, ProblemList& problems) {
   bool all = true;
   for (auto step = journal.steps.rbegin(); step != journal.steps.rend(); ++step) {
     bool undone = false;
@@ -39,6 +46,12 @@ bool UndoJournal(Journal& journal) {
         undone = RemoveEmptyFolder(step->path) == FileResult::Done;
         break;
       }
+    }
+    if (!undone) {
+      // Named where it belongs; a moved file also by where it is now.
+      Problem problem(ProblemKind::NotUndone, Relative(folder, step->path), LastFileCause());
+      if (step->kind == JournalStep::Moved) problem.backup = Relative(folder, step->other);
+      problems.Add(std::move(problem));
     }
     all = all && undone;
   }

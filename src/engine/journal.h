@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/problem.h"
 #include "engine/progress.h"
 #include "zip/archive.h"
 
@@ -37,5 +38,6 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
                     ArchiveProblem* damaged = nullptr);
 
 // Takes every recorded step back, newest first, and empties the journal.
-// False when some step could not be taken back (the rest still were).
-bool UndoJournal(Journal& journal);
+// False when some step could not be taken back (the rest still were); each
+// such step is told to `problems`, by its path relative to `folder`.
+bool UndoJournal(Journal& journal, const std::string& folder, ProblemList& problems);

@@ -2,6 +2,7 @@
 // What went wrong in a command, one value per problem, carried from where
 // it is found to the message: the file it is about and why. Found on
 // several threads at once, so a command collects them in a ProblemList.
+// A file the command had to keep under another name is told the same way.
 #include <mutex>
 #include <string>
 #include <utility>
@@ -24,6 +25,9 @@ enum class ProblemKind {
   NoKeptName,       // no free name to keep a changed file under
   PlanNotWritten,   // the plan could not be written before the first change: `cause`
   NotStored,        // the mod's new state could not be stored in the settings file: `cause`
+  NotUndone,        // a step of a failed command could not be taken back: `cause`; a
+                    // file moved to `backup` is still there
+  KeptChanged,      // changed since the install, so kept as `backup` rather than deleted
 };
 
 struct Problem {
@@ -41,8 +45,15 @@ struct Problem {
   ArchiveRefusal refusal = ArchiveRefusal::None;
   FileCause cause = FileCause::None;
   int owner = -1;      // BackupTaken: the installed mod whose record holds the backup
-  std::string backup;  // BackupTaken: the backup's name, relative to the folder
+  std::string backup;  // BackupTaken, KeptChanged, NotUndone: the other name, relative to the folder
 };
+
+// A changed file kept under the name `kept` rather than deleted.
+inline Problem KeptAs(const std::string& file, const std::string& kept) {
+  Problem problem(ProblemKind::KeptChanged, file);
+  problem.backup = kept;
+  return problem;
+}
 
 // Problems reported from any thread, in the order they were found.
 class ProblemList {

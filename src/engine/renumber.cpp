@@ -2,13 +2,16 @@
 
 #include "engine/record.h"
 
-bool FinishRenumbering(const Plan& plan) {
+bool FinishRenumbering(const Plan& plan, ProblemList* problems) {
   for (const int from : plan.renumbered) {
     const int to = from - 1;
     // In order, each destination is free before its move; once there, the
     // move is done (the source may by then hold the next record down).
     if (RecordExists(to) || !RecordExists(from)) continue;
-    if (!MoveRecord(from, to)) return false;
+    if (!MoveRecord(from, to)) {
+      if (problems != nullptr) problems->StepFailed(RecordPath(from));
+      return false;
+    }
   }
   return true;
 }

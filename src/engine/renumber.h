@@ -9,5 +9,6 @@
 bool RenumberRecords(int removed, int count, const CommitStep& commit);
 
 // Moves the records of a committed removal down by one, each move once: a
-// move whose destination is there is done.
-bool FinishRenumbering(const Plan& plan);
+// move whose destination is there is done. A move that fails is told to
+// `problems` when given.
+bool FinishRenumbering(const Plan& plan, ProblemList* problems = nullptr);

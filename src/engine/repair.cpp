@@ -15,59 +15,93 @@
 
 namespace {
 
-// Moves `from` back to `to` when the step that moved it there was taken.
-bool MoveBackIfDone(const std::string& moved_to, const std::string& moved_from) {
-  if (!PathExists(moved_to) || PathExists(moved_from)) return true;
-  return MovePath(moved_to, moved_from);
-}
+// The steps of one repair, each told to `problems` when it fails, by its
+// path relative to the mod's folder.
+class Steps {
+ public:
+  Steps(const InstallRecord& record, ProblemList& problems)
+      : record_(record), problems_(problems) {}
 
-bool RollBackInstall(const InstallRecord& record) {
+  bool ok() const { return ok_; }
+  // Notes a step on `relative` that did or did not succeed.
+  void Took(bool done, const std::string& relative) {
+    if (!done) problems_.StepFailed(relative);
+    ok_ = ok_ && done;
+  }
+  // Moves a file back from `moved_to` when the step that moved it there was
+  // taken.
+  void MoveBack(const std::string& moved_to, const std::string& moved_from) {
+    const std::string to = InFolder(record_, moved_to);
+    const std::string from = InFolder(record_, moved_from);
+    if (!PathExists(to) || PathExists(from)) return;
+    Took(MovePath(to, from), moved_from);
+  }
+  void DeleteIfThere(const std::string& relative) {
+    const std::string path = InFolder(record_, relative);
+    if (PathExists(path)) Took(DeletePath(path), relative);
+  }
+
+ private:
+  const InstallRecord& record_;
+  ProblemList& problems_;
+  bool ok_ = true;
+};
+
+bool RollBackInstall(const InstallRecord& record, ProblemList& problems) {
+  Steps steps(record, problems);
   std::map<std::string, std::string> backup_of;
   for (const RecordedMove& original : record.originals) backup_of[original.from] = original.to;
-  bool ok = true;
   // A target is the install's own file once its original is saved (or when
   // it had none): nothing is created before the originals are moved.
   for (auto file = record.files.rbegin(); file != record.files.rend(); ++file) {
-    const std::string target = InFolder(record, file->path);
     const auto backup = backup_of.find(file->path);
     const bool ours = backup == backup_of.end() || PathExists(InFolder(record, backup->second));
-    if (ours && PathExists(target)) ok = DeletePath(target) && ok;
+    if (ours) steps.DeleteIfThere(file->path);
   }
   for (auto original = record.originals.rbegin(); original != record.originals.rend();
        ++original) {
-    ok = MoveBackIfDone(InFolder(record, original->to), InFolder(record, original->from)) && ok;
+    steps.MoveBack(original->to, original->from);
   }
   for (auto folder = record.folders.rbegin(); folder != record.folders.rend(); ++folder) {
-    ok = RemoveFolderIfEmpty(InFolder(record, *folder)) && ok;
+    steps.Took(RemoveFolderIfEmpty(InFolder(record, *folder)), *folder);
   }
-  return ok;
+  return steps.ok();
 }
 
-bool RollBackUninstall(const Plan& plan) {
+bool RollBackUninstall(const Plan& plan, ProblemList& problems) {
+  Steps steps(plan.record, problems);
   const InstallRecord& record = plan.record;
-  bool ok = true;
   // Before its commit an uninstall in place has only moved the changed files
   // aside; one of the earlier kind had also put the originals back.
   for (auto original = record.originals.rbegin();
        !plan.in_place && original != record.originals.rend(); ++original) {
-    ok = MoveBackIfDone(InFolder(record, original->from), InFolder(record, original->to)) && ok;
+    steps.MoveBack(original->from, original->to);
   }
   for (const auto* moves : {&plan.kept, &plan.set_aside}) {
     for (auto move = moves->rbegin(); move != moves->rend(); ++move) {
-      ok = MoveBackIfDone(InFolder(record, move->to), InFolder(record, move->from)) && ok;
+      steps.MoveBack(move->to, move->from);
     }
   }
-  return ok;
+  return steps.ok();
 }
 
-bool FinishUninstall(const Plan& plan) {
-  if (plan.in_place) return FinishRemoval(plan, true, nullptr) && DeleteRecord(plan.mod);
+bool FinishUninstall(const Plan& plan, ProblemList& problems) {
+  // The changed files it kept stay kept: the user hears of them now.
+  for (const RecordedMove& move : plan.kept) problems.Add(KeptAs(move.from, move.to));
   bool ok = true;
-  for (const RecordedMove& move : plan.set_aside) {
-    const std::string aside = InFolder(plan.record, move.to);
-    if (PathExists(aside)) ok = DeletePath(aside) && ok;
+  if (plan.in_place) {
+    ok = FinishRemoval(plan, true, nullptr, &problems);
+  } else {
+    Steps steps(plan.record, problems);
+    for (const RecordedMove& move : plan.set_aside) steps.DeleteIfThere(move.to);
+    ok = steps.ok();
   }
-  return ok && DeleteRecord(plan.mod);
+  if (!ok) return false;
+  if (!DeleteRecord(plan.mod)) {
+    problems.StepFailed(RecordPath(plan.mod));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -97,14 +131,18 @@ RepairReport RepairInterruptedCommand(const IsCommitted& committed, const Folder
   }
   report.repaired = true;
   if (state == PlanState::Read && !ActsInItsFolder(plan, folder_of)) state = PlanState::Damaged;
+  ProblemList problems;
   if (state != PlanState::Read) {
     report.archive = ArchiveNamedIn(text);
+    if (state == PlanState::Unreadable) problems.StepFailed(PlanPath());
     // None of a damaged plan's steps is taken. Set aside, it no longer
     // blocks every later command; one that cannot be read now may be next
     // time, and stays.
     report.damaged = state == PlanState::Damaged;
     if (report.damaged) report.set_aside = SetPlanAside();
+    if (report.damaged && report.set_aside.empty()) problems.StepFailed(PlanPath());
     report.finished = !report.set_aside.empty();
+    report.problems = problems.Take();
     return report;
   }
   report.mod = plan.mod;
@@ -113,15 +151,22 @@ RepairReport RepairInterruptedCommand(const IsCommitted& committed, const Folder
   bool ok = true;
   switch (plan.kind) {
     case PlanKind::Install:
-      ok = report.completed ? SaveRecord(plan.mod, plan.record) : RollBackInstall(plan.record);
+      if (!report.completed) {
+        ok = RollBackInstall(plan.record, problems);
+      } else if (!SaveRecord(plan.mod, plan.record)) {
+        problems.StepFailed(RecordPath(plan.mod));
+        ok = false;
+      }
       break;
     case PlanKind::Uninstall:
-      ok = report.completed ? FinishUninstall(plan) : RollBackUninstall(plan);
+      ok = report.completed ? FinishUninstall(plan, problems) : RollBackUninstall(plan, problems);
       break;
     case PlanKind::Remove:
-      ok = !report.completed || FinishRenumbering(plan);
+      ok = !report.completed || FinishRenumbering(plan, &problems);
       break;
   }
   report.finished = ok && DeletePlan();
+  if (ok && !report.finished) problems.StepFailed(PlanPath());
+  report.problems = problems.Take();
   return report;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/command.h"
 #include "engine/record.h"
 
 // What the start-up repair found and did.
@@ -18,6 +19,9 @@ struct RepairReport {
   // this name (empty when it could not be).
   bool damaged = false;
   std::string set_aside;
+  // The steps that could not be taken, and the files a finished uninstall
+  // had kept under other names (the user was not told before the crash).
+  Problems problems;
 };
 
 // The caller tells whether the interrupted command had reached its commit

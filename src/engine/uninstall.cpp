@@ -90,6 +90,22 @@ bool TrustedRecord(int n, const ModPaths& mod, InstallRecord& record) {
   return sealed || record.folder == mod.folder;
 }
 
+// The installed files that are still there. A folder where a file was
+// installed is not the install's to delete: each one refuses the uninstall.
+bool FilesPresent(const InstallRecord& record, FolderIndex& index,
+                  std::vector<const InstallRecord::File*>& present, ProblemList& problems) {
+  bool in_the_way = false;
+  for (const InstallRecord::File& file : record.files) {
+    const FolderIndex::Kind kind = index.Lookup(InFolder(record, file.path));
+    if (kind == FolderIndex::Kind::Folder) {
+      problems.Add(Problem(ProblemKind::FolderInTheWay, file.path));
+      in_the_way = true;
+    }
+    if (kind == FolderIndex::Kind::File) present.push_back(&file);
+  }
+  return !in_the_way;
+}
+
 bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
                    ProblemList& problems) {
   plan.kind = PlanKind::Uninstall;
@@ -116,15 +132,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
   meter.SetTotal(work);
   FolderIndex index(record.folder);
   std::vector<const InstallRecord::File*> present;
-  for (const InstallRecord::File& file : record.files) {
-    const FolderIndex::Kind kind = index.Lookup(InFolder(record, file.path));
-    // A folder where a file was installed is not the install's to delete.
-    if (kind == FolderIndex::Kind::Folder) {
-      problems.Add(Problem(ProblemKind::FolderInTheWay, file.path));
-      return false;
-    }
-    if (kind == FolderIndex::Kind::File) present.push_back(&file);
-  }
+  if (!FilesPresent(record, index, present, problems)) return false;
   std::vector<Found> found(present.size(), Found::Held);
   const bool checked = RunInParallel(
       present.size(),
@@ -159,8 +167,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
 
 // The uninstall itself, its problems reported to `problems`.
 CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
-                        std::vector<std::string>& kept, const ProgressFn& progress,
-                        ProblemList& problems) {
+                        Problems& kept, const ProgressFn& progress, ProblemList& problems) {
   kept.clear();
   Plan plan;
   ProgressMeter meter(progress, 0);
@@ -181,7 +188,7 @@ CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
   for (const RecordedMove& move : plan.kept) {
     if (!MoveStep(journal, InFolder(record, move.from), InFolder(record, move.to))) {
       problems.StepFailed(move.from);
-      if (UndoJournal(journal)) DeletePlan();
+      if (UndoJournal(journal, record.folder, problems)) DeletePlan();
       return CommandResult::UninstallFailed;
     }
     meter.Advance(ProgressMeter::kPerFile);
@@ -189,11 +196,11 @@ CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
   // Still flagged as installed, a later click would remove the originals
   // about to come back: without the cleared flag, undo the uninstallation.
   if (!commit()) {
-    if (UndoJournal(journal)) DeletePlan();
+    if (UndoJournal(journal, record.folder, problems)) DeletePlan();
     return CommandResult::UninstallFailed;
   }
 
-  for (const RecordedMove& move : plan.kept) kept.push_back(InFolder(record, move.to));
+  for (const RecordedMove& move : plan.kept) kept.push_back(KeptAs(move.from, move.to));
   // Committed: from here the uninstall only goes forward. Every file to go
   // was opened for deletion a moment ago; should one be held since, the
   // plan stays and the next start finishes the work.
@@ -212,8 +219,7 @@ CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
 }  // namespace
 
 CommandResult UninstallMod(int n, const ModPaths& mod, const CommitStep& commit,
-                           std::vector<std::string>& kept, const ProgressFn& progress,
-                           Problems* problems) {
+                           Problems& kept, const ProgressFn& progress, Problems* problems) {
   ProblemList found;
   const CommandResult result = Uninstall(n, mod, commit, kept, progress, found);
   if (problems != nullptr) *problems = found.Take();

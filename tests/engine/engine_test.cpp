@@ -14,7 +14,6 @@
 #include "engine/install.h"
 #include "engine/record.h"
 #include "app/modlist.h"
-#include "app/texts.h"
 #include "settings/settings.h"
 #include "support/recording_window.h"
 #include "support/fault.h"
@@ -103,15 +102,15 @@ class EngineTest : public ::testing::Test {
     settings.Restore(state.settings);
   }
 
-  // A command's message names the file whose step failed: a line below its
-  // text starts with that file, relative to the game folder or in full (for
+  // A command's message, or the repair's, names the file whose step failed:
+  // a line below its text starts with that file, relative to the game folder or in full (for
   // a backup, the file it saves may be named instead: its name up to the
   // backup extension is what must be there).
   void ExpectNamed(const std::string& path) {
     if (window.errors.empty() || path.empty()) return;
     const std::string& message = window.errors.front();
     bool toggle = false;  // the install command's; the list's own say nothing more
-    for (const char* text : {kProcessingError, kExtractionError, kUninstallError}) {
+    for (const char* text : {kProcessingError, kExtractionError, kUninstallError, kRepairIncomplete}) {
       toggle = toggle || message.compare(0, std::strlen(text), text) == 0;
     }
     if (!toggle) return;
@@ -123,7 +122,10 @@ class EngineTest : public ::testing::Test {
     if (dot != std::string::npos && dot >= name) file.erase(dot);
     const std::size_t size = file.size();
     if (size > 3 && file.compare(size - 3, 3, "qvs") == 0) file.erase(size - 3);
-    EXPECT_NE(message.find("\n\n" + file), std::string::npos) << message << "\nfailed: " << path;
+    const std::size_t below = message.find("\n\n");
+    ASSERT_NE(below, std::string::npos) << message;
+    EXPECT_NE(message.find("\n" + file, below + 1), std::string::npos)
+        << message << "\nfailed: " << path;
   }
 
   // Runs `command` from `before` with its k-th changing step held by
@@ -174,6 +176,7 @@ class EngineTest : public ::testing::Test {
           FailFileOperation(crash ? j : 0, true);
           RepairAtStartUp();
           const int repair_steps = FileOperationCount();
+          if (repair_steps >= j) ExpectNamed(FailedFilePath());
           FailFileOperation(0);
           RepairAtStartUp();
           const State now = Whole();
@@ -358,6 +361,20 @@ TEST_F(EngineTest, ABackupLeftByAnotherModBlocksANewFileOfTheSameName) {
   const std::string on_disk = Fill(kBackupTakenOnDisk, Rel("data/b.qvs"));
   EXPECT_EQ(window.errors[0], kProcessingError + Below({ProblemLine(Rel("data/b.dat"), on_disk)}));
   EXPECT_EQ(Now(), before);
+
+  // Twelve of them: the first ten are listed, the rest counted.
+  Record(1, "mod_many.zip");
+  std::vector<std::string> lines;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = (i < 10 ? "m0" : "m1") + std::to_string(i % 10);
+    game.WriteFile(name + ".txt", "game");
+    game.WriteFile(name + ".qvs", "left behind");
+    if (i < 10) lines.push_back(ProblemLine(name + ".txt", Fill(kBackupTakenOnDisk, name + ".qvs")));
+  }
+  lines.push_back("(+2)");
+  window.errors.clear();
+  Click(1);
+  EXPECT_EQ(window.errors, std::vector<std::string>{kProcessingError + Below(lines)});
 }
 
 TEST_F(EngineTest, EmptyArchivesAndDirectoryEntries) {
@@ -509,8 +526,10 @@ TEST_F(EngineTest, TheRepairTakesOnlyWhatStillHoldsWhatWasWritten) {
   const Tree before = Now();
   Record(0, "mod_mixed.zip");
   Click(0);
+  game.WriteFile("a.txt", "edited by the user");
   const State installed = Whole();
-  // The first crash after the commit: every file is still there.
+  // The first crash after the commit: every file is still there, and the
+  // edited one kept, which the user hears of only from the repair.
   for (int k = 1; IsExtracted(0); ++k) {
     ASSERT_LT(k, 100);
     Reset(installed);
@@ -519,9 +538,13 @@ TEST_F(EngineTest, TheRepairTakesOnlyWhatStillHoldsWhatWasWritten) {
     FailFileOperation(0);
   }
   game.WriteFile("new.txt", "written after the crash");
+  window.errors.clear();
   RepairAtStartUp();
+  EXPECT_EQ(window.errors, std::vector<std::string>{std::string(kRepairCompleted) + "\nmod_mixed.zip" +
+                                                    Below({KeptLine("a.txt", "a (kept).txt")})});
   Tree expected = before;
   expected["new.txt"] = "written after the crash";
+  expected["a (kept).txt"] = "edited by the user";
   for (const auto& item : Now()) {
     if (item.second == "<dir>") expected.insert(item);  // folders the mod made stay
   }
@@ -654,9 +677,9 @@ TEST_F(EngineTest, UninstallTakesBackExactlyWhatWasInstalled) {
   game.WriteFile("a.txt", "edited by the user");
   game.WriteFile("new.txt", "also edited");
   Click(0);
-  EXPECT_EQ(window.errors, std::vector<std::string>{std::string(kKeptFilesNotice) + "\n" +
-                                                    game.Join("a (kept).txt") + "\n" +
-                                                    game.Join("new (kept).txt")});
+  EXPECT_EQ(window.errors,
+            std::vector<std::string>{kKeptFilesNotice + Below({KeptLine("a.txt", "a (kept).txt"),
+                                                               KeptLine("new.txt", "new (kept).txt")})});
   Tree expected = before;
   expected["a (kept).txt"] = "edited by the user";
   expected["new (kept).txt"] = "also edited";
@@ -821,8 +844,8 @@ TEST_F(EngineTest, AnUntrustedRecordUninstallsByTheArchive) {
     settings.WriteFile(file, text);
     game.WriteFile("new.txt", "edited by the user");
     Click(0);
-    EXPECT_EQ(window.errors, std::vector<std::string>{std::string(kKeptFilesNotice) + "\n" +
-                                                      game.Join("new (kept).txt")});
+    EXPECT_EQ(window.errors, std::vector<std::string>{
+                                 kKeptFilesNotice + Below({KeptLine("new.txt", "new (kept).txt")})});
     EXPECT_FALSE(IsExtracted(0));
     EXPECT_EQ(Snapshot(outside.path()), outside_before);
     game.Restore(before);

@@ -21,3 +21,7 @@ inline std::string Fill(const char* text, const std::string& name) {
   out.replace(out.find("%s"), 2, name);
   return out;
 }
+// The line of a changed file kept under the name `kept`.
+inline std::string KeptLine(const std::string& file, const std::string& kept) {
+  return ProblemLine(file, Fill(kKeptChangedAs, kept));
+}
