@@ -503,11 +503,12 @@ bool RunningApp::ClickAndKillWhen(int id, const std::function<bool()>& when) {
   return held;
 }
 
-std::wstring RunningApp::ClickForMessage(int id) {
+std::wstring RunningApp::ClickForMessage(int id, const std::function<void(HWND box)>& while_open) {
   HWND button = Control(id);
   Begin([button] { SendMessageA(button, BM_CLICK, 0, 0); });
   HWND box = WaitForPopup();
   if (box == nullptr) Fail("no message box appeared");
+  if (while_open) while_open(box);
   std::wstring text = ReadAndDismiss(box);
   if (HWND more = WaitForPopup(box)) Fail("second message: " + Narrow(ReadAndDismiss(more)));
   Finish();

@@ -77,8 +77,8 @@ class RunningApp {
   // opening any window.
   void Notify(UINT message, WPARAM wparam);
   // A click that must raise a message box; returns the box's text after
-  // pressing its OK button.
-  std::wstring ClickForMessage(int id);
+  // pressing its OK button. `while_open` is given the box first.
+  std::wstring ClickForMessage(int id, const std::function<void(HWND box)>& while_open = {});
   // Add NewMod, then the open-file dialog filled in with `archive`. Returns
   // the text of a message box that followed (then dismissed), or "".
   std::wstring AddMod(const std::wstring& archive);

@@ -692,22 +692,39 @@ TEST_F(Scenario, HoldForScreenshot) {
   ASSERT_EQ(app.Text(InstallButton), "UnInstall");
   SetForegroundWindow(app.dialog());
 
+  const std::string folder = WindowsPath(dir);
+  // Tells the script where `window` is, and waits for its picture.
+  const auto pose = [&folder](HWND window) {
+    const RECT rect = WindowRect(window);
+    {
+      std::ofstream ready(folder + "\\ready.tmp");
+      ready << (rect.right - rect.left) << ' ' << (rect.bottom - rect.top) << ' ' << rect.left
+            << ' ' << rect.top << '\n';
+    }
+    MoveFileA((folder + "\\ready.tmp").c_str(), (folder + "\\ready").c_str());
+    const std::string done = folder + "\\done";
+    bool answered = false;
+    for (int i = 0; i < 600 && !answered; ++i) {
+      answered = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
+      if (!answered) Sleep(50);
+    }
+    return answered;
+  };
+  // With QV_SCREENSHOT_MESSAGE set, the picture is of the message that
+  // refuses a second mod over the first one's file.
+  if (std::getenv("QV_SCREENSHOT_MESSAGE") != nullptr) {
+    WriteMod("HD Textures v2.zip", {{"data/config.ini", "hd2"}});
+    AddWithFolder(app, "HD Textures v2.zip", Game());
+    app.SelectRow(2);
+    bool answered = false;
+    app.ClickForMessage(InstallButton, [&](HWND box) { answered = pose(box); });
+    ASSERT_TRUE(answered) << "no answer from the screenshot script";
+    EXPECT_EQ(app.CloseBox(), 1u);
+    return;
+  }
   // With QV_SCREENSHOT_MENU set, the selected row's menu is open in it.
   HWND menu = std::getenv("QV_SCREENSHOT_MENU") != nullptr ? app.OpenMenu() : nullptr;
-  const std::string folder = WindowsPath(dir);
-  const RECT rect = WindowRect(app.dialog());
-  {
-    std::ofstream ready(folder + "\\ready.tmp");
-    ready << (rect.right - rect.left) << ' ' << (rect.bottom - rect.top) << ' ' << rect.left
-          << ' ' << rect.top << '\n';
-  }
-  MoveFileA((folder + "\\ready.tmp").c_str(), (folder + "\\ready").c_str());
-  const std::string done = folder + "\\done";
-  bool answered = false;
-  for (int i = 0; i < 600 && !answered; ++i) {
-    answered = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!answered) Sleep(50);
-  }
+  const bool answered = pose(app.dialog());
   if (menu != nullptr) app.CloseMenu(menu);
   ASSERT_TRUE(answered) << "no answer from the screenshot script";
   EXPECT_EQ(app.CloseBox(), 1u);

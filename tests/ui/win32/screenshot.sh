@@ -2,7 +2,9 @@
 # Takes a screenshot of the dialog under Wine in Xvfb.
 #   screenshot.sh <wine> <qv_e2e.exe> <Quorvantel.exe> <output folder>
 # The driver sets the dialog up, writes "ready" with the dialog's rectangle,
-# and waits for "done"; the picture is taken in between.
+# and waits for "done"; the picture is taken in between. With
+# QV_SCREENSHOT_MENU set the row's menu is open; with QV_SCREENSHOT_MESSAGE
+# the picture is of the message refusing a second mod over the same file.
 set -eu
 wine=$1 driver=$2 program=$3 out=$4
 
