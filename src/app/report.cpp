@@ -33,6 +33,12 @@ std::string Why(const Problem& problem) {
         return Filled(kBackupTakenByMod, NarrowToUtf8(DisplayName(ReadFileName(problem.owner))));
       }
       return Filled(kBackupTakenOnDisk, NarrowToUtf8(problem.backup));
+    case ProblemKind::PlanNotWritten:
+      // The cause, when the seam knew one worth telling.
+      if (problem.cause != FileCause::None && problem.cause != FileCause::Other) {
+        return std::string(ProblemKindText(problem.kind)) + FileCauseText(problem.cause);
+      }
+      return ProblemKindText(problem.kind);
     default:
       return ProblemKindText(problem.kind);
   }

@@ -86,8 +86,6 @@ bool RollBackUninstall(const Plan& plan, ProblemList& problems) {
 }
 
 bool FinishUninstall(const Plan& plan, ProblemList& problems) {
-  // The changed files it kept stay kept: the user hears of them now.
-  for (const RecordedMove& move : plan.kept) problems.Add(KeptAs(move.from, move.to));
   bool ok = true;
   if (plan.in_place) {
     ok = FinishRemoval(plan, true, nullptr, &problems);
@@ -96,12 +94,14 @@ bool FinishUninstall(const Plan& plan, ProblemList& problems) {
     for (const RecordedMove& move : plan.set_aside) steps.DeleteIfThere(move.to);
     ok = steps.ok();
   }
-  if (!ok) return false;
-  if (!DeleteRecord(plan.mod)) {
+  if (ok && !DeleteRecord(plan.mod)) {
     problems.StepFailed(RecordPath(plan.mod));
-    return false;
+    ok = false;
   }
-  return true;
+  // The changed files it kept stay kept: the user hears of them now, after
+  // what could not be done.
+  for (const RecordedMove& move : plan.kept) problems.Add(KeptAs(move.from, move.to));
+  return ok;
 }
 
 }  // namespace

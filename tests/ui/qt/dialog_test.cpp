@@ -500,7 +500,7 @@ class QtDialogTest : public QObject {
         QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
       });
-      QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint());
+      QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), app.List()->mapToGlobal(QPoint()));
       QApplication::sendEvent(app.List(), &key);
       QVERIFY(RunningApp::WaitForCommand());
     };
