@@ -442,7 +442,14 @@ TEST_F(EngineTest, HostileAndBrokenArchivesLeaveNothingBehind) {
              ArchiveRefusalText(ArchiveRefusal::DamagedData)},
         // A file where another file's backup goes.
         Case{"archive_backup_ext.zip", kProcessingError, Rel("sub/x.qvs"), backup_of_file},
-        Case{"archive_backup_noext.zip", kProcessingError, "READMEqvs", backup_of_file}}) {
+        Case{"archive_backup_noext.zip", kProcessingError, "READMEqvs", backup_of_file},
+        // A control character shows as "?", and a name that would fill the
+        // screen by its start and end.
+        Case{"archive_bad_name_17.zip", kProcessingError, "a?b.txt",
+             ArchiveRefusalText(ArchiveRefusal::NameNotCreatable)},
+        Case{"mod_name_too_long.zip", kProcessingError,
+             std::string(100, 'x') + "\xE2\x80\xA6" + std::string(94, 'x') + "/f.txt",
+             ProblemKindText(ProblemKind::NameTooLong)}}) {
     SCOPED_TRACE(c.fixture);
     window.errors.clear();
     Record(0, c.fixture);
