@@ -9,8 +9,9 @@
 
 namespace {
 
-// Names longer than this many characters show their start and end only.
-constexpr std::size_t kMaxNameShown = 200;
+// Names longer than this many characters show their start and end only; a
+// deep path in a game folder stays whole.
+constexpr std::size_t kMaxNameShown = 500;
 
 bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
 
