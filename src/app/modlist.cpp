@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/report.h"
 #include "app/texts.h"
 #include "engine/renumber.h"
 #include "rules/paths.h"
@@ -18,12 +19,16 @@ void ReportSettingsWriteFailure() {
   MainWindow().ShowError(std::string(kSettingsWriteError) + "\n" + NarrowToUtf8(SettingsFile()));
 }
 
-// After a failed write the rows are rebuilt from what the file says, so that
+// The rows rebuilt from what the file says, so that after a failed command
 // every row acts on the record it shows and no two rows share one.
-void ReloadAfterWriteFailure() {
+void Reload() {
   MainWindow().ClearRows();
   ModCount = 0;
   LoadModList();
+}
+
+void ReloadAfterWriteFailure() {
+  Reload();
   ReportSettingsWriteFailure();
 }
 
@@ -35,6 +40,29 @@ bool MoveModRecord(int from, int to, std::string& file_name) {
   const bool extracted = IsExtracted(from);
   return WriteFileName(to, file_name.c_str()) && WriteExtractTo(to, folder.c_str()) &&
          SetExtracted(to, extracted);
+}
+
+// Writes the list without mod `removed` in one batch: the file holds the old
+// list or the new one, never two rows on one record, and the start-up repair
+// can tell from it which. `rows` gets the archives left, in order.
+bool WriteListWithout(int removed, std::vector<std::string>& rows) {
+  BeginSettingsBatch();
+  bool written = true;
+  for (int i = 0; i < ModCount && written; ++i) {
+    if (i == removed) continue;
+    std::string file_name;
+    written = MoveModRecord(i, i < removed ? i : i - 1, file_name);
+    rows.push_back(file_name);
+  }
+  // The freed number keeps a cleared flag, for the next added mod.
+  const int last = ModCount - 1;
+  written = written && SetExtracted(last, false) && WriteFileName(last, nullptr) &&
+            WriteExtractTo(last, nullptr);
+  if (!written) {
+    AbandonSettingsBatch();
+    return false;
+  }
+  return CommitSettingsBatch();
 }
 
 }  // namespace
@@ -99,32 +127,23 @@ void RemoveMod() {
   }
 
   std::vector<std::string> rows;
+  ProblemList problems;
+  bool committing = false;
   const bool renumbered = RenumberRecords(removed, ModCount, [&] {
-    // One batch: the file holds the old list or the new one, never two rows
-    // on one record, and the start-up repair can tell from it which.
-    BeginSettingsBatch();
-    bool written = true;
-    for (int i = 0; i < ModCount && written; ++i) {
-      if (i == removed) continue;
-      std::string file_name;
-      written = MoveModRecord(i, i < removed ? i : i - 1, file_name);
-      rows.push_back(file_name);
-    }
-    // The freed number keeps a cleared flag, for the next added mod.
-    const int last = ModCount - 1;
-    written = written && SetExtracted(last, false) && WriteFileName(last, nullptr) &&
-              WriteExtractTo(last, nullptr);
-    if (!written) {
-      AbandonSettingsBatch();
-      return false;
-    }
-    return CommitSettingsBatch();
-  });
-  window.ClearRows();
+    committing = true;
+    return WriteListWithout(removed, rows);
+  }, problems);
   if (!renumbered) {
-    ReloadAfterWriteFailure();
+    // A record in the way is not the settings file's fault: it is named.
+    if (committing) {
+      ReloadAfterWriteFailure();
+    } else {
+      Reload();
+      window.ShowError(WithProblems(kProcessingError, problems.Take()));
+    }
     return;
   }
+  window.ClearRows();
   --ModCount;
   for (int i = 0; i < ModCount; ++i) window.AppendRow(DisplayName(rows[i]), i);
 }

@@ -16,10 +16,13 @@ bool FinishRenumbering(const Plan& plan, ProblemList* problems) {
   return true;
 }
 
-bool RenumberRecords(int removed, int count, const CommitStep& commit) {
+bool RenumberRecords(int removed, int count, const CommitStep& commit, ProblemList& problems) {
   // The removed mod is not installed: a record of its number is a stale one
   // (left by an older copy of the program) and would block the renumbering.
-  if (!DeleteRecord(removed)) return false;
+  if (!DeleteRecord(removed)) {
+    problems.StepFailed(RecordPath(removed));
+    return false;
+  }
   Plan plan;
   plan.kind = PlanKind::Remove;
   plan.mod = removed;
@@ -28,7 +31,10 @@ bool RenumberRecords(int removed, int count, const CommitStep& commit) {
     if (RecordExists(i)) plan.renumbered.push_back(i);
   }
   if (plan.renumbered.empty()) return commit();
-  if (!SavePlan(plan)) return false;
+  if (!SavePlan(plan)) {
+    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    return false;
+  }
   if (!commit()) {
     DeletePlan();
     return false;

@@ -5,8 +5,9 @@
 
 // Renumbers the records of mods after `removed` (of `count` mods) with the
 // list itself: `commit` writes the renumbered list. False when the records
-// could not be prepared or `commit` failed; nothing changed then.
-bool RenumberRecords(int removed, int count, const CommitStep& commit);
+// could not be prepared (told to `problems`) or `commit` failed; nothing
+// changed then.
+bool RenumberRecords(int removed, int count, const CommitStep& commit, ProblemList& problems);
 
 // Moves the records of a committed removal down by one, each move once: a
 // move whose destination is there is done. A move that fails is told to
