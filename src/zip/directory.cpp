@@ -132,7 +132,7 @@ bool MakeEntry(const Layout& layout, Record& r, Entry& e, std::uint64_t& total_s
   }
   if (!DecodeName((r.flags & kFlagUtf8) != 0, info.has_unicode_path ? &info.unicode_path : nullptr,
                   e)) {
-    return Refuse(why, UndecodableName(e.raw_name), std::string());
+    return Refuse(why, UndecodableName(e.raw_name), ShownName(r, e));
   }
   const bool sizes_agree = !(r.method == kStored && e.compressed_size != e.size) &&
                            !(r.method == kDeflated &&

@@ -109,7 +109,7 @@ bool DecodeNames(std::vector<Entry>& entries, ArchiveProblem& why) {
   for (Entry& e : entries) {
     if (e.legacy_name && !(legacy_as_utf8 ? Utf8ToNarrow(e.raw_name, e.name)
                                           : LegacyToNarrow(e.raw_name, e.name))) {
-      return Refuse(why, UndecodableName(e.raw_name), std::string());
+      return Refuse(why, UndecodableName(e.raw_name), e.raw_name);  // the bytes as stored
     }
     e.is_directory = !e.name.empty() && FindLastSeparator(e.name) == e.name.size() - 1;
     const std::string stored = e.name;

@@ -526,6 +526,7 @@ TEST(ArchiveRefusal, UnsafeNames) {
     ArchiveProblem why;
     EXPECT_EQ(ArchiveCountEntries(Fixture(file), &why), -1) << file << " name " << hex_name;
     EXPECT_EQ(why.reason, ExpectedRefusal(FromHex(hex_name))) << file << " name " << hex_name;
+    EXPECT_EQ(why.entry.empty(), hex_name.empty()) << file;  // the entry is named
     ++checked;
   }
   EXPECT_GE(checked, 35);
