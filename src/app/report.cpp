@@ -54,6 +54,9 @@ std::string Why(const Problem& problem) {
              FileCauseText(problem.cause);
     case ProblemKind::KeptChanged:
       return Filled(kKeptChangedAs, Printable(problem.backup));
+    case ProblemKind::LeftChanged:
+      return kLeftChanged +
+             (problem.backup.empty() ? std::string() : Filled(kOriginalAt, Printable(problem.backup)));
     case ProblemKind::BackupTaken:
       if (problem.owner >= 0) {
         return Filled(kBackupTakenByMod, Printable(DisplayName(ReadFileName(problem.owner))));

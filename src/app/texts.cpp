@@ -59,6 +59,8 @@ const char* const kProblemSeparator = ": ";
 const char* const kBackupTakenByMod = "バックアップ名がMOD「%s」で使用されています。";
 const char* const kBackupTakenOnDisk = "バックアップ名「%s」のファイルが既にあります。";
 const char* const kKeptChangedAs = "インストール後に変更されていたため、「%s」として残しました。";
+const char* const kLeftChanged = "中断の後に変更されていたため、削除せずに残しました。";
+const char* const kOriginalAt = "元のファイルは「%s」にあります。";
 const char* const kNotUndone = "元に戻せませんでした。";
 const char* const kNotMovedBack = "「%s」から元に戻せませんでした。";
 

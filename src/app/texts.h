@@ -84,6 +84,10 @@ extern const char* const kBackupTakenByMod;
 extern const char* const kBackupTakenOnDisk;
 // A changed file kept under the name at "%s" rather than deleted.
 extern const char* const kKeptChangedAs;
+// A file changed after a crash, left in its place by the repair, and where
+// its original is ("%s").
+extern const char* const kLeftChanged;
+extern const char* const kOriginalAt;
 // A step of a failed command that could not be taken back, and a file that
 // could not be moved back from "%s"; the cause follows.
 extern const char* const kNotUndone;

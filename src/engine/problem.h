@@ -28,6 +28,8 @@ enum class ProblemKind {
   NotUndone,        // a step of a failed command could not be taken back: `cause`; a
                     // file moved to `backup` is still there
   KeptChanged,      // changed since the install, so kept as `backup` rather than deleted
+  LeftChanged,      // changed after a crash, so left in its place; its original stays as
+                    // `backup` (empty when it had none)
 };
 
 struct Problem {
@@ -45,7 +47,8 @@ struct Problem {
   ArchiveRefusal refusal = ArchiveRefusal::None;
   FileCause cause = FileCause::None;
   int owner = -1;      // BackupTaken: the installed mod whose record holds the backup
-  std::string backup;  // BackupTaken, KeptChanged, NotUndone: the other name, relative to the folder
+  std::string backup;  // BackupTaken, KeptChanged, LeftChanged, NotUndone: the other name,
+                       // relative to the folder
 };
 
 // A changed file kept under the name `kept` rather than deleted.

@@ -68,17 +68,27 @@ std::map<std::string, Item> ItemsOf(const Plan& plan) {
 // The file deleted, then its original back in its place. Every step is
 // first looked for on disk, so that a repair can run this again after a
 // crash part-way.
-bool Remove(const InstallRecord& record, const Item& item, bool recheck) {
+bool Remove(const InstallRecord& record, const Item& item, bool recheck, ProblemList* problems) {
   const std::string target = InFolder(record, *item.path);
   const std::string backup = item.backup ? InFolder(record, *item.backup) : std::string();
   // With the backup gone its original is back, and the target is it.
   // (Right after the check the plan's word is enough.)
   if (item.backup != nullptr && recheck && !PathExists(backup)) return true;
   bool ours = item.file != nullptr && (!recheck || PathExists(target));
-  // A repair finds the file as a crash left it, maybe much later: one that
-  // changed since is the user's, and so is its place (the original stays
-  // under its backup name).
-  if (ours && recheck) ours = CheckInstalledFile(target, *item.file, nullptr) == Found::Ours;
+  if (ours && recheck) {
+    // A repair finds the file as a crash left it, maybe much later: one
+    // that changed since is the user's, and so is its place (the original
+    // stays under its backup name). One held by another program is neither
+    // yet: the step fails, and the next start looks again.
+    const Found found = CheckInstalledFile(target, *item.file, nullptr);
+    if (found == Found::Held) return false;
+    ours = found == Found::Ours;
+    if (found == Found::Changed && problems != nullptr) {
+      Problem left(ProblemKind::LeftChanged, *item.path);
+      if (item.backup != nullptr) left.backup = *item.backup;
+      problems->Add(std::move(left));
+    }
+  }
   // The original takes the installed file's place in one rename.
   if (ours && item.backup != nullptr) return ReplacePath(backup, target);
   if (ours) return DeletePath(target);
@@ -97,7 +107,7 @@ bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter,
   return RunInParallel(
       work.size(),
       [&](std::size_t i, std::size_t) {
-        const bool ok = Remove(record, *work[i], recheck);
+        const bool ok = Remove(record, *work[i], recheck, problems);
         if (!ok && problems != nullptr) problems->StepFailed(*work[i]->path);
         if (meter != nullptr) {
           meter->Advance(((work[i]->file ? 1 : 0) + (work[i]->backup ? 1 : 0)) *

@@ -23,7 +23,8 @@ Found CheckInstalledFile(const std::string& path, const InstallRecord::File& fil
 // From an uninstall's plan: every file still to be deleted is, then its
 // original comes back. Each step is looked for on disk first, so it can run
 // again after a crash part-way; with `recheck` a file is deleted only while
-// it still holds what was written. A step that fails is told to `problems`
-// when given.
+// it still holds what was written (one changed is left in its place, and
+// told to `problems`; one another program holds fails its step). A step
+// that fails is told to `problems` when given.
 bool FinishRemoval(const Plan& plan, bool recheck, ProgressMeter* meter,
                    ProblemList* problems = nullptr);
