@@ -106,6 +106,20 @@ bool FilesPresent(const InstallRecord& record, FolderIndex& index,
   return !in_the_way;
 }
 
+// Reads back each installed file that is there. One another program holds
+// fails the uninstall while nothing has changed.
+bool CheckPresentFiles(const InstallRecord& record,
+                       const std::vector<const InstallRecord::File*>& present,
+                       std::vector<Found>& found, ProgressMeter& meter, ProblemList& problems) {
+  found.assign(present.size(), Found::Held);
+  return RunInParallel(present.size(), [&](std::size_t i, std::size_t) {
+    found[i] = CheckInstalledFile(InFolder(record, present[i]->path), *present[i], &meter);
+    if (found[i] == Found::Held) problems.StepFailed(present[i]->path);
+    meter.Advance(ProgressMeter::kPerFile);
+    return found[i] != Found::Held;
+  });
+}
+
 bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
                    ProblemList& problems) {
   plan.kind = PlanKind::Uninstall;
@@ -133,16 +147,8 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
   FolderIndex index(record.folder);
   std::vector<const InstallRecord::File*> present;
   if (!FilesPresent(record, index, present, problems)) return false;
-  std::vector<Found> found(present.size(), Found::Held);
-  const bool checked = RunInParallel(
-      present.size(),
-      [&](std::size_t i, std::size_t) {
-        found[i] = CheckInstalledFile(InFolder(record, present[i]->path), *present[i], &meter);
-        if (found[i] == Found::Held) problems.StepFailed(present[i]->path);
-        meter.Advance(ProgressMeter::kPerFile);
-        return found[i] != Found::Held;
-      });
-  if (!checked) return false;
+  std::vector<Found> found;
+  if (!CheckPresentFiles(record, present, found, meter, problems)) return false;
 
   std::set<std::string> taken;
   for (std::size_t i = 0; i < present.size(); ++i) {
