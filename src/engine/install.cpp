@@ -99,7 +99,7 @@ class InstallPlanner {
     return false;
   }
 
-  std::string Relative(const std::string& path) const { return path.substr(folder_.size() + 1); }
+  std::string Relative(const std::string& path) const { return OutOfFolder(folder_, path); }
 
   // Every folder on the way that is not there yet is the install's own.
   bool PlanFolders(const PlannedEntry& entry) {
@@ -224,7 +224,7 @@ bool Extract(ArchiveHandle archive, const Plan& plan, const std::vector<PlannedE
         if (damaged.reason != ArchiveRefusal::None) {
           problems.Add(Problem(ProblemKind::ArchiveRefused, damaged.entry, damaged.reason));
         } else {
-          problems.StepFailed(files[i]->target.substr(plan.record.folder.size() + 1));
+          problems.StepFailed(OutOfFolder(plan.record.folder, files[i]->target));
         }
         return false;
       });
@@ -245,7 +245,7 @@ CommandResult Install(int n, const ModPaths& mod, const CommitStep& commit,
   // Nothing is touched until the plan is on disk: without it a crash could
   // not be repaired.
   if (!SavePlan(plan)) {
-    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    problems.StepFailed(PlanPath(), ProblemKind::PlanNotWritten);
     return CommandResult::Refused;
   }
   std::uint64_t work = plan.record.originals.size() * ProgressMeter::kPerFile;

@@ -1,6 +1,7 @@
 #include "engine/journal.h"
 
 #include "engine/disk.h"
+#include "engine/record.h"
 #include "platform/files.h"
 
 bool MoveStep(Journal& journal, const std::string& from, const std::string& to) {
@@ -24,13 +25,6 @@ bool WriteEntryStep(Journal& journal, const std::string& path, ArchiveHandle arc
   return read && closed;
 }
 
-namespace {
-std::string Relative(const std::string& folder, const std::string& path) {
-  const bool inside = path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
-  return inside ? path.substr(folder.size() + 1) : path;
-}
-}  // namespace
-
 bool UndoJournal(Journal& journal, const std::string& folder, ProblemList& problems) {
   bool all = true;
   for (auto step = journal.steps.rbegin(); step != journal.steps.rend(); ++step) {
@@ -49,8 +43,8 @@ bool UndoJournal(Journal& journal, const std::string& folder, ProblemList& probl
     }
     if (!undone) {
       // Named where it belongs; a moved file also by where it is now.
-      Problem problem(ProblemKind::NotUndone, Relative(folder, step->path), LastFileCause());
-      if (step->kind == JournalStep::Moved) problem.backup = Relative(folder, step->other);
+      Problem problem(ProblemKind::NotUndone, OutOfFolder(folder, step->path), LastFileCause());
+      if (step->kind == JournalStep::Moved) problem.backup = OutOfFolder(folder, step->other);
       problems.Add(std::move(problem));
     }
     all = all && undone;

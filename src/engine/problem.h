@@ -65,9 +65,10 @@ class ProblemList {
     const std::lock_guard<std::mutex> lock(guard_);
     items_.push_back(std::move(problem));
   }
-  // A file call that just failed on this thread, with the cause it gave.
-  void StepFailed(const std::string& file) {
-    Add(Problem(ProblemKind::StepFailed, file, LastFileCause()));
+  // A file call that just failed on this thread, with the cause it gave;
+  // `kind` says what it was for when that is more than one step.
+  void StepFailed(const std::string& file, ProblemKind kind = ProblemKind::StepFailed) {
+    Add(Problem(kind, file, LastFileCause()));
   }
   std::vector<Problem> Take() {
     const std::lock_guard<std::mutex> lock(guard_);

@@ -48,6 +48,11 @@ std::string InFolder(const InstallRecord& record, const std::string& relative) {
   return record.folder + kPathSeparator + relative;
 }
 
+std::string OutOfFolder(const std::string& folder, const std::string& path) {
+  const bool inside = path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
+  return inside ? path.substr(folder.size() + 1) : path;
+}
+
 bool SaveRecord(int n, const InstallRecord& record) {
   const std::string text = RecordText(record);
   // What could not be read back would be lost at the uninstall.

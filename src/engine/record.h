@@ -39,6 +39,9 @@ struct InstallRecord {
 
 // Full path of a path of the record.
 std::string InFolder(const InstallRecord& record, const std::string& relative);
+// Its inverse: `path` relative to `folder`, or `path` itself when it lies
+// outside.
+std::string OutOfFolder(const std::string& folder, const std::string& path);
 
 // False, with nothing written, when the record could not be read back as
 // it is (a path that leaves its folder, a control character in a name).

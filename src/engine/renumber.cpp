@@ -32,7 +32,7 @@ bool RenumberRecords(int removed, int count, const CommitStep& commit, ProblemLi
   }
   if (plan.renumbered.empty()) return commit();
   if (!SavePlan(plan)) {
-    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    problems.StepFailed(PlanPath(), ProblemKind::PlanNotWritten);
     return false;
   }
   if (!commit()) {

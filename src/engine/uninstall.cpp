@@ -64,7 +64,7 @@ bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record,
   for (PlannedEntry& entry : entries) {
     if (entry.info.is_directory) continue;
     entry.target = index.Resolve(entry.target);
-    const std::string relative = entry.target.substr(mod.folder.size() + 1);
+    const std::string relative = OutOfFolder(mod.folder, entry.target);
     record.files.push_back({relative, entry.info.size, entry.info.crc32, verify});
     std::string backup;
     if (!BackupName(entry.target, backup, kMaxPath)) {
@@ -73,7 +73,7 @@ bool RecordFromArchive(const ModPaths& mod, bool verify, InstallRecord& record,
     }
     // Two entries may share a backup name; the first in archive order gets it.
     if (index.Exists(backup) && backups.insert(FileKey(backup)).second) {
-      record.originals.push_back({relative, backup.substr(mod.folder.size() + 1)});
+      record.originals.push_back({relative, OutOfFolder(mod.folder, backup)});
     }
   }
   return true;
@@ -160,7 +160,7 @@ bool PlanUninstall(int n, const ModPaths& mod, Plan& plan, ProgressMeter& meter,
       problems.Add(Problem(ProblemKind::NoKeptName, path));
       return false;
     }
-    plan.kept.push_back({path, kept.substr(record.folder.size() + 1)});
+    plan.kept.push_back({path, OutOfFolder(record.folder, kept)});
   }
   // A backup the user deleted cannot come back; the rest do.
   std::vector<RecordedMove> restorable;
@@ -180,7 +180,7 @@ CommandResult Uninstall(int n, const ModPaths& mod, const CommitStep& commit,
   if (!PlanUninstall(n, mod, plan, meter, problems)) return CommandResult::UninstallFailed;
   // Without its plan on disk a crash could not be repaired: nothing starts.
   if (!SavePlan(plan)) {
-    problems.Add(Problem(ProblemKind::PlanNotWritten, PlanPath(), LastFileCause()));
+    problems.StepFailed(PlanPath(), ProblemKind::PlanNotWritten);
     return CommandResult::Refused;
   }
   // The moves and deletions that are left, now that they are known.
